@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build, the tests and the demo need and is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qt5-image-formats-plugins
+    libudev-dev libgsf-1-dev
+    g++-mingw-w64-x86-64-posix
+    python3 python3-xlrd poppler-utils
+    clang libclang-rt-14-dev
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
