@@ -1,0 +1,235 @@
+#include "framecodec.h"
+
+#include "dmmdata.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QtNumeric>
+
+namespace FrameCodec {
+
+namespace {
+
+// Packed BCD: tens in the high nibble, units in the low one, wrapped to a byte as the meter expects.
+char bcd(int v)
+{
+    return char(((v / 10) * 16 + v % 10) & 0xFF);
+}
+
+int nibble(const QByteArray& frame, int offset)
+{
+    return uchar(frame.at(offset)) & 0x0F;
+}
+
+// Position of the next data header after the first byte, or -1.
+int nextHeader(const QByteArray& buffer)
+{
+    const char* data = buffer.constData();
+    const int size = buffer.size();
+    for (int i = 1; i + 1 < size; ++i) {
+        if (data[i] == DataHeader0 && data[i + 1] == DataHeader1)
+            return i;
+    }
+    return -1;
+}
+
+// Drops bytes up to the next data header; a trailing 0xAB may be the start of one, so it stays.
+void resynchronise(QByteArray& buffer)
+{
+    const int next = nextHeader(buffer);
+    if (next > 0)
+        buffer.remove(0, next);
+    else if (buffer.endsWith(DataHeader0) && buffer.size() > 1)
+        buffer.remove(0, buffer.size() - 1);
+    else
+        buffer.clear();
+}
+
+QString bandText(int code)
+{
+    switch (code) {
+    case 1:
+        return QStringLiteral("10-10kHz");
+    case 2:
+        return QStringLiteral("10-1kHz");
+    case 4:
+        return QStringLiteral("10-500Hz");
+    default:
+        return QString();
+    }
+}
+
+QString detectionText(int code)
+{
+    switch (code) {
+    case 1:
+        return QStringLiteral("Ap");
+    case 2:
+        return QStringLiteral("Dp-p");
+    case 4:
+        return QStringLiteral("Vrms");
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+QByteArray downloadPayload()
+{
+    return QByteArrayLiteral("12");
+}
+
+QByteArray command10Payload()
+{
+    return QByteArrayLiteral("10");
+}
+
+QByteArray clockSetPayload(const QDateTime& dateTime)
+{
+    const QDate date = dateTime.date();
+    const QTime time = dateTime.time();
+    QByteArray payload;
+    payload.reserve(7);
+    payload.append('0');
+    // The year byte is (year + 48) mod 256, i.e. year - 2000 for the meter's two-digit clock.
+    payload.append(bcd((date.year() + 48) & 0xFF));
+    payload.append(bcd(date.month()));
+    payload.append(bcd(date.day()));
+    payload.append(bcd(time.hour()));
+    payload.append(bcd(time.minute()));
+    payload.append(bcd(time.second()));
+    return payload;
+}
+
+quint16 checksum(const char* bytes, int count)
+{
+    quint16 sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum = quint16(sum + uchar(bytes[i]));
+    return sum;
+}
+
+QByteArray commandFrame(const QByteArray& payload)
+{
+    QByteArray frame;
+    frame.reserve(payload.size() + 5);
+    frame.append(CommandHeader0);
+    frame.append(CommandHeader1);
+    // A command's length byte counts what follows it: payload and checksum.
+    frame.append(char((payload.size() + 2) & 0xFF));
+    frame.append(payload);
+    const quint16 sum = checksum(frame.constData(), frame.size());
+    frame.append(char(sum >> 8));
+    frame.append(char(sum & 0xFF));
+    return frame;
+}
+
+bool takeFrame(QByteArray& buffer, QByteArray& frame)
+{
+    for (;;) {
+        if (buffer.size() < HeaderLength)
+            return false;
+        const char* data = buffer.constData();
+        const int length = uchar(data[2]);
+        // A length that cannot hold its own checksum is as bad as a wrong header.
+        if (data[0] != DataHeader0 || data[1] != DataHeader1 || length < MinDataFrameLength) {
+            resynchronise(buffer);
+            continue;
+        }
+        if (buffer.size() < length)
+            return false;
+        const quint16 expected = quint16((uchar(data[length - 2]) << 8) | uchar(data[length - 1]));
+        if (checksum(data, length - 2) != expected) {
+            // Drop one byte only: a damaged length must not swallow the good frames behind it.
+            buffer.remove(0, 1);
+            continue;
+        }
+        frame = buffer.left(length);
+        buffer.remove(0, length);
+        return true;
+    }
+}
+
+int batteryLevel(int bits)
+{
+    bits &= 0x0F;
+    if (bits & 0x8)
+        return 3;
+    if (bits & 0x4)
+        return 2;
+    if (bits & 0x2)
+        return 1;
+    return 0;
+}
+
+DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText)
+{
+    if (frame.size() != ReadingFrameLength)
+        return nullptr;
+    const int type = uchar(frame.at(3));
+    if (type != LiveReading && type != StoredReading)
+        return nullptr;
+
+    auto* data = new DmmData;
+    data->setBand(bandText(nibble(frame, 13)));
+
+    const int status = nibble(frame, 14);
+    data->setStatus0(status & 0x1);
+    data->setStatus1(status & 0x2);
+    data->setStatus2(status & 0x4);
+    data->setStatus3(status & 0x8);
+
+    const int unitCode = nibble(frame, 15);
+    switch (unitCode) {
+    case 1:
+        lastUnitText = QStringLiteral("m/S2");
+        break;
+    case 2:
+        lastUnitText = QStringLiteral("cm/s");
+        break;
+    case 4:
+        lastUnitText = QStringLiteral("mm");
+        break;
+    default:
+        break; // an unknown code keeps the unit the meter showed last
+    }
+    data->setUnit(unitCode, lastUnitText);
+
+    data->setDetection(detectionText(nibble(frame, 16)));
+    data->setBattery(batteryLevel(nibble(frame, 17)));
+
+    // The over-range test looks at six characters (offsets 4 to 9), the number at five.
+    const QByteArray t6 = frame.mid(4, 6);
+    if (t6.contains('L')) {
+        const bool negative = t6.contains('-');
+        data->addText(negative ? QStringLiteral("   -OL") : QStringLiteral("    OL"));
+        data->addValue(0.0);
+        data->setState(negative ? DmmData::NegativeOverRange : DmmData::OverRange);
+    } else if (t6.contains("--")) {
+        data->addText(QStringLiteral("----"));
+        data->addValue(0.0);
+        data->setState(DmmData::NoReading);
+    } else {
+        QByteArray field = frame.mid(4, 5);
+        field.replace('\0', ' ');
+        const QString text = QString::fromLatin1(field);
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        data->addText(text);
+        // Text such as "  nan" parses but is no reading the chart could scale to.
+        data->addValue(ok && qIsFinite(value) ? value : 0.0);
+        data->setState(DmmData::Numeric);
+    }
+
+    if (type == StoredReading) {
+        data->setStoreIndex(nibble(frame, 9) * 1000 + nibble(frame, 10) * 100
+                            + nibble(frame, 11) * 10 + nibble(frame, 12));
+        qDebug().noquote() << "stored frame" << QString::fromLatin1(frame.toHex());
+    }
+    data->setDateTime(QDateTime::currentDateTime());
+    data->setFromStore(type == StoredReading);
+    return data;
+}
+
+} // namespace FrameCodec

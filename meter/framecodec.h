@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class DmmData;
+class QDateTime;
+
+// The meter's wire protocol over plain bytes: command frames out, data frames in. No I/O here.
+namespace FrameCodec {
+
+enum : int {
+    HeaderLength = 5, // header, length byte and type, the least that tells what a frame is
+    MinDataFrameLength = 6, // header, length, type and the two checksum bytes
+    ReadingFrameLength = 20,
+    LiveReading = 0,
+    StoredReading = 1,
+};
+
+constexpr char CommandHeader0 = char(0xAA);
+constexpr char CommandHeader1 = char(0xBB);
+constexpr char DataHeader0 = char(0xAB);
+constexpr char DataHeader1 = char(0xCD);
+
+// Payloads of the commands the program sends.
+QByteArray downloadPayload(); // "12": send the stored readings
+QByteArray command10Payload(); // "10": no defined effect on the meter
+QByteArray clockSetPayload(const QDateTime& dateTime);
+
+// A command frame around the payload: AA BB, length (payload + 2), payload, 16-bit sum high first.
+QByteArray commandFrame(const QByteArray& payload);
+
+// Additive 16-bit sum of the first count bytes.
+quint16 checksum(const char* bytes, int count);
+
+// Cuts the next data frame whose checksum matches off the front of buffer, dropping garbage and
+// damaged frames on the way. Returns false when the buffer needs more bytes first.
+bool takeFrame(QByteArray& buffer, QByteArray& frame);
+
+// Decodes a 20-byte reading frame of type 0 or 1 into a new record owned by the caller; the unit
+// text carries over between frames in lastUnitText. Returns null for anything else.
+DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText);
+
+// Index of the highest set bit of the battery nibble (0 for none).
+int batteryLevel(int bits);
+
+} // namespace FrameCodec

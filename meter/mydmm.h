@@ -1,0 +1,94 @@
+#pragma once
+
+#include "hiddeviceinfo.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+class DmmData;
+class USBPNPDetector;
+
+// The single connection to the meter: finds and opens its serial port, frames and decodes what
+// arrives, throttles live readings to the sampling interval and sends the meter's commands.
+class MyDmm : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MyDmm(QObject* parent = nullptr);
+    ~MyDmm() override;
+
+    // While it holds a port name or path, open() uses that port instead of searching by USB ids.
+    static void setPortOverride(const QString& port);
+    static QString portOverride();
+
+    static constexpr quint16 VendorId = 6790; // 0x1A86
+    static constexpr quint16 ProductId = 29987; // 0x7523
+
+    bool sendFrame(QByteArray payload);
+    bool isOpened() const { return linkOpen; }
+    // Name of the open port as QSerialPort::portName gives it; empty while closed.
+    QString portName() const;
+
+    int sampleRate() const { return sampling.sampleRate; }
+    void setSampleRate(int ms);
+    int samplePoints() const { return sampling.samplePoints; }
+    void setSamplePoints(int points) { sampling.samplePoints = points; }
+    bool infinite() const { return sampling.infinite; }
+    void setInfinite(bool on) { sampling.infinite = on; }
+    bool skipRepeat() const { return sampling.skipRepeat; }
+    void setSkipRepeat(bool on) { sampling.skipRepeat = on; }
+
+    // Download counters: both reset when a download starts; the count grows with each stored reading.
+    int downloadTotal() const { return storeTotal; }
+    int downloadCount() const { return storeCount; }
+
+public slots:
+    virtual bool open();
+    virtual void close();
+    virtual void syncTime(const QDateTime& dt);
+    virtual bool sendCommand10();
+    virtual void downloadStore();
+    virtual void handleFrame(const QByteArray& frame);
+
+    void portReadyRead();
+    void slotSerialDevRead(QByteArray data);
+    void slotUSBRemoved(HIDDeviceInfo info);
+
+signals:
+    void opened();
+    void closed();
+    void message(QString msg);
+    void display(const DmmData* data);
+    void displayStore(const DmmData* data);
+    void storeNum(int total, int num);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void portError(QSerialPort::SerialPortError error);
+    void startSampleTimer();
+    void stopSampleTimer();
+
+    QByteArray receiveBuffer;
+    QByteArray lastFrame;
+    QString lastUnitText;
+    int storeTotal = 0;
+    int storeCount = 0;
+    int timerId = 0;
+    bool sampleTick = true;
+    struct Sampling
+    {
+        bool skipRepeat = false;
+        int sampleRate = 1000;
+        int samplePoints = 1000;
+        bool infinite = true;
+    } sampling;
+    QSerialPort* port = nullptr;
+    bool linkOpen = false;
+    USBPNPDetector* detector = nullptr;
+};
