@@ -1,0 +1,6 @@
+#include "customwidget.h"
+
+CustomWidget::CustomWidget(QWidget* parent)
+    : QWidget(parent)
+{
+}

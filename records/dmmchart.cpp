@@ -1,0 +1,673 @@
+#include "dmmchart.h"
+
+#include "nicestep.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QMouseEvent>
+#include <QMutexLocker>
+#include <QPainter>
+#include <QPolygon>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+constexpr int IndicatorMs = 3000;
+// Minimum pixel distances between time labels and between value grid lines.
+constexpr double XLabelDistance = 80.0;
+constexpr double YGridDistance = 30.0;
+
+// Pixel coordinate of a computed position. Only values the scale skipped (infinite or NaN) can
+// land far outside the widget; they are held where the painter can still clip them.
+inline int toPixel(double d)
+{
+    constexpr double limit = 100000.0;
+    if (d >= limit)
+        return int(limit);
+    if (d <= -limit)
+        return -int(limit);
+    if (d != d)
+        return 0;
+    return int(d);
+}
+
+QPen solidPen(const QColor& color)
+{
+    QPen pen(color);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+QPen dottedPen(const QColor& color)
+{
+    QPen pen = solidPen(color);
+    pen.setStyle(Qt::DotLine);
+    return pen;
+}
+}
+
+DMMChart::DMMChart(QWidget* parent)
+    : QFrame(parent)
+    , indicatorTimer(new QTimer(this))
+{
+    lines.append(new ChartLine(this));
+    indicatorTimer->setSingleShot(true);
+    connect(indicatorTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
+    setAttribute(Qt::WA_MouseTracking);
+    setMouseTracking(true);
+}
+
+DMMChart::~DMMChart()
+{
+    qDeleteAll(lines);
+}
+
+void DMMChart::appendPoint(ChartPoint* point, int line)
+{
+    if (!point || line < 0 || line >= lines.size()) {
+        delete point; // ownership passed to us; nowhere to keep it
+        return;
+    }
+    lines.at(line)->append(point);
+    if (!selecting && !zoomed) {
+        dirtyAll = true;
+        update();
+    }
+}
+
+void DMMChart::appendPoints(const QList<ChartPoint*>& points, int line)
+{
+    if (line < 0 || line >= lines.size()) {
+        qDeleteAll(points);
+        return;
+    }
+    ChartLine* target = lines.at(line);
+    for (ChartPoint* p : points)
+        target->append(p);
+    if (!selecting && !zoomed) {
+        dirtyAll = true;
+        update();
+    }
+}
+
+void DMMChart::clear()
+{
+    {
+        QMutexLocker lock(&mutex);
+        for (ChartLine* line : qAsConst(lines))
+            line->clear();
+    }
+    // The zoom named indexes of the points just deleted: return to the full view.
+    zoomed = false;
+    indicatorIndex = -1;
+    indicatorVisible = false;
+    dirtyAll = true;
+    update();
+}
+
+void DMMChart::setLeftMargin(int margin)
+{
+    leftMargin = margin;
+    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
+        height() - bottomMargin - topMargin);
+    dirtyAll = true;
+    update();
+}
+
+void DMMChart::setBottomMargin(int margin)
+{
+    bottomMargin = margin;
+    // Applied at once as well, so the titles and the plot never disagree about the margin.
+    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
+        height() - bottomMargin - topMargin);
+    dirtyAll = true;
+}
+
+void DMMChart::setXTitle(const QString& title)
+{
+    if (title == xTitle)
+        return;
+    xTitle = title;
+    dirtyAll = true;
+    update();
+}
+
+void DMMChart::setUnitText(const QString& text)
+{
+    if (text == unitText)
+        return;
+    unitText = text;
+    dirtyAll = true;
+    update();
+}
+
+void DMMChart::setDecimals(int value)
+{
+    decimals = value;
+}
+
+bool DMMChart::savePicture(const QString& path)
+{
+    renderLayers();
+    return !finalLayer.isNull() && finalLayer.save(path);
+}
+
+QSize DMMChart::sizeHint() const
+{
+    return QSize(480, 320);
+}
+
+QImage DMMChart::picture()
+{
+    renderLayers();
+    return finalLayer.toImage();
+}
+
+int DMMChart::pointCount() const
+{
+    return lines.isEmpty() ? 0 : lines.first()->points.size();
+}
+
+QString DMMChart::valueLabel(double value, int decimals)
+{
+    const double magnitude = std::fabs(value);
+    QString suffix;
+    double shown = value;
+    if (magnitude >= 1000000.0) {
+        shown = value / 1000000.0;
+        suffix = QStringLiteral("M");
+    } else if (magnitude >= 1000.0) {
+        shown = value / 1000.0;
+        suffix = QStringLiteral("k");
+    }
+    return QString::number(shown, 'f', qMax(0, decimals)) + suffix;
+}
+
+int DMMChart::nearestPoint(int x) const
+{
+    if (lines.isEmpty())
+        return -1;
+    const QVector<QPoint>& sp = lines.first()->screenPoints;
+    if (sp.isEmpty())
+        return -1;
+    if (x < 0)
+        return 0;
+    if (x > plotRect.width())
+        return sp.size() - 1;
+    // Screen x never decreases along the line, so the walk is a binary search.
+    auto it = std::lower_bound(
+        sp.cbegin(), sp.cend(), x, [](const QPoint& p, int px) { return p.x() < px; });
+    if (it == sp.cend())
+        return sp.size() - 1;
+    const int index = int(it - sp.cbegin());
+    if (it->x() == x)
+        return index;
+    const int previous = qMax(index - 1, 0);
+    const int toNext = std::abs(sp.at(index).x() - x);
+    const int toPrevious = std::abs(x - sp.at(previous).x());
+    return toNext < toPrevious ? index : previous;
+}
+
+void DMMChart::slotTmrIndicatorTimeout()
+{
+    indicatorVisible = false;
+    dirtyIndicator = true;
+    update();
+}
+
+QPoint DMMChart::clampToPlot(const QPoint& pos) const
+{
+    const int w = qMax(0, plotRect.width());
+    const int h = qMax(0, plotRect.height());
+    return QPoint(qBound(0, pos.x() - plotRect.left(), w), qBound(0, pos.y() - plotRect.top(), h));
+}
+
+void DMMChart::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && anyPoints()) {
+        indicatorIndex = -1;
+        indicatorVisible = false;
+        dirtyIndicator = true;
+        update();
+        if (!selecting) {
+            selecting = true;
+            bandStart = clampToPlot(event->pos());
+            // A click without a drag must not reuse the end of an earlier band.
+            bandEnd = bandStart;
+            dirtyBand = true;
+        }
+    }
+    QFrame::mousePressEvent(event);
+}
+
+void DMMChart::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (selecting) {
+        if (bandStart.x() < bandEnd.x() && bandStart.y() < bandEnd.y()) {
+            const QVector<QPoint>& sp = lines.first()->screenPoints;
+            const int last = sp.size() - 1;
+            auto firstReaching = [&sp](int x) {
+                auto it = std::lower_bound(sp.cbegin(), sp.cend(), x,
+                    [](const QPoint& p, int px) { return p.x() < px; });
+                return it == sp.cend() ? -1 : int(it - sp.cbegin());
+            };
+            const int a = firstReaching(bandStart.x());
+            const int reachingEnd = firstReaching(bandEnd.x());
+            int e = reachingEnd - 1;
+            if (e <= 0)
+                e = 1;
+            if (reachingEnd < 0 || e > last)
+                e = last;
+            const int s = qMax(a, 0);
+            if (e - s > 0) {
+                zoomed = true;
+                lastIndex = firstIndex + e;
+                firstIndex = firstIndex + s;
+            }
+        } else {
+            zoomed = false;
+        }
+        selecting = false;
+        dirtyAll = true;
+        update();
+    }
+    QFrame::mouseReleaseEvent(event);
+}
+
+void DMMChart::mouseMoveEvent(QMouseEvent* event)
+{
+    if (selecting) {
+        bandEnd = clampToPlot(event->pos());
+        dirtyBand = true;
+        update();
+    } else {
+        const int x = clampToPlot(event->pos()).x();
+        const int nearest = nearestPoint(x);
+        indicatorVisible = nearest != indicatorIndex && nearest != -1;
+        if (indicatorVisible) {
+            indicatorIndex = nearest;
+            indicatorTimer->start(IndicatorMs);
+            dirtyIndicator = true;
+            update();
+        }
+    }
+    QFrame::mouseMoveEvent(event);
+}
+
+void DMMChart::paintEvent(QPaintEvent* event)
+{
+    renderLayers();
+    {
+        QPainter painter(this);
+        painter.drawPixmap(rect(), finalLayer);
+    }
+    QFrame::paintEvent(event);
+}
+
+void DMMChart::resizeEvent(QResizeEvent* event)
+{
+    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
+        height() - bottomMargin - topMargin);
+    backgroundLayer = QPixmap(size());
+    dirtyAll = true;
+    QFrame::resizeEvent(event);
+}
+
+void DMMChart::fitLayersToWidget()
+{
+    // A widget painted or saved before its first resize event still gets layers of its size.
+    if (backgroundLayer.size() != size()) {
+        plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
+            height() - bottomMargin - topMargin);
+        backgroundLayer = QPixmap(size());
+        dirtyAll = true;
+    }
+}
+
+bool DMMChart::anyPoints() const
+{
+    for (const ChartLine* line : lines) {
+        if (!line->points.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void DMMChart::renderLayers()
+{
+    QMutexLocker lock(&mutex);
+    fitLayersToWidget();
+    if (backgroundLayer.isNull())
+        return;
+
+    bool redrawn = false;
+    if (dirtyAll) {
+        dirtyAll = false;
+        boundRange();
+        computeScale();
+        computeGrid();
+        drawBackground();
+        redrawn = true;
+    }
+    if (dirtyLines || redrawn) {
+        dirtyLines = false;
+        lineLayer = backgroundLayer;
+        if (anyPoints() && hasRoom()) {
+            QPainter painter(&lineLayer);
+            drawLines(painter);
+        }
+        redrawn = true;
+    }
+    if (dirtyBand || redrawn) {
+        dirtyBand = false;
+        bandLayer = lineLayer;
+        if (selecting) {
+            QPainter painter(&bandLayer);
+            drawBand(painter);
+        }
+        redrawn = true;
+    }
+    if (dirtyIndicator || redrawn) {
+        // While the timer runs the indicator layer is redrawn on every paint.
+        if (!indicatorTimer->isActive())
+            dirtyIndicator = false;
+        finalLayer = bandLayer;
+        if (anyPoints() && hasRoom() && indicatorVisible && indicatorIndex != -1) {
+            QPainter painter(&finalLayer);
+            drawIndicator(painter);
+        }
+    }
+}
+
+void DMMChart::boundRange()
+{
+    const int count = pointCount();
+    if (!zoomed) {
+        firstIndex = 0;
+        lastIndex = count - 1;
+        return;
+    }
+    // Never look past the points held, whatever happened to them while zoomed.
+    lastIndex = qMin(lastIndex, count - 1);
+    if (firstIndex < 0 || firstIndex > lastIndex) {
+        zoomed = false;
+        firstIndex = 0;
+        lastIndex = count - 1;
+    }
+}
+
+void DMMChart::computeScale()
+{
+    for (ChartLine* line : qAsConst(lines)) {
+        line->minValue = 0.0;
+        line->maxValue = 0.0;
+        const QVector<double>& values = line->pointValues();
+        const int end = qMin(lastIndex, values.size() - 1);
+        double lo = 0.0;
+        double hi = 0.0;
+        const double* v = values.constData();
+        for (int i = firstIndex; i <= end; ++i) {
+            // Values that are not finite would leave no scale at all; they are skipped.
+            if (!std::isfinite(v[i]))
+                continue;
+            hi = v[i] > hi ? v[i] : hi;
+            lo = v[i] < lo ? v[i] : lo;
+        }
+        line->minValue = lo;
+        line->maxValue = hi;
+    }
+
+    minValue = -1.0;
+    maxValue = 1.0;
+    for (const ChartLine* line : qAsConst(lines)) {
+        maxValue = qMax(maxValue, line->maxValue);
+        minValue = qMin(minValue, line->minValue);
+    }
+    maxValue += std::fabs(maxValue) / 10.0;
+    minValue -= std::fabs(minValue) / 10.0;
+
+    yScale = plotRect.height() / (maxValue - minValue);
+    xStep = 0.0;
+    if (lastIndex - firstIndex >= 0)
+        xStep = double(plotRect.width()) / (lastIndex - firstIndex + 1);
+
+    for (ChartLine* line : qAsConst(lines)) {
+        line->xStep = xStep;
+        line->yScale = yScale;
+        const QVector<double>& values = line->pointValues();
+        const int visible = qMax(0, qMin(lastIndex, values.size() - 1) - firstIndex + 1);
+        line->screenPoints.resize(visible);
+        QPoint* out = line->screenPoints.data();
+        const double* v = values.constData() + firstIndex;
+        for (int b = 0; b < visible; ++b)
+            out[b] = QPoint(int(b * xStep + 0.5), toPixel(yScale * v[b] + 0.5));
+    }
+}
+
+void DMMChart::computeGrid()
+{
+    xLabelCount = 0;
+    yGridAbove = 0;
+    yGridBelow = 0;
+    gridValid = false;
+    if (!hasRoom())
+        return;
+
+    if (minValue >= 0 && maxValue >= 0)
+        base = plotRect.bottom();
+    else if (minValue <= 0 && maxValue >= 0)
+        base = plotRect.top() + yScale * maxValue;
+    else
+        base = plotRect.top();
+    // Without points the base line and its label are still drawn.
+    gridValid = true;
+    if (!anyPoints())
+        return;
+
+    pointsPerXLabel = NiceStep::integerStep(xStep, XLabelDistance);
+    if (pointsPerXLabel > 0) {
+        xLabelSpacing = pointsPerXLabel * xStep;
+        xLabelCount = int(plotRect.width() / xLabelSpacing);
+        // Each label names a point of line 0: stay within the points shown.
+        const int shown = qMax(0, qMin(lastIndex, pointCount() - 1) - firstIndex + 1);
+        xLabelCount = qMin(xLabelCount, shown > 0 ? (shown - 1) / pointsPerXLabel + 1 : 0);
+    }
+
+    yGridStep = NiceStep::realStep(yScale, YGridDistance);
+    if (yGridStep > 0) {
+        yGridSpacing = yScale * yGridStep;
+        yGridAbove = maxValue >= 0 ? int(maxValue * yScale / yGridSpacing) : 0;
+        yGridBelow = minValue <= 0 ? int(yScale * std::fabs(minValue) / yGridSpacing) : 0;
+    }
+}
+
+void DMMChart::drawBackground()
+{
+    QPainter painter(&backgroundLayer);
+    painter.fillRect(QRect(QPoint(0, 0), backgroundLayer.size()), background);
+    const QFontMetrics fm = painter.fontMetrics();
+    const int fh = fm.height();
+    const QPen solid = solidPen(Qt::black);
+    const QPen dotted = dottedPen(Qt::black);
+    const QRect& plot = plotRect;
+
+    if (hasRoom()) {
+        painter.setPen(solid);
+        painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
+
+        QVector<int> xs;
+        xs.reserve(xLabelCount);
+        for (int d = 0; d < xLabelCount; ++d)
+            xs.append(int(d * xLabelSpacing + plot.left() + 0.5));
+        for (int x : qAsConst(xs))
+            painter.drawLine(x, plot.bottom(), x, plot.bottom() + 5);
+        painter.setPen(dotted);
+        for (int x : qAsConst(xs))
+            painter.drawLine(x, plot.bottom(), x, plot.top());
+        painter.setPen(solid);
+        const ChartLine* line0 = lines.first();
+        for (int d = 0; d < xs.size(); ++d) {
+            const int index = firstIndex + d * pointsPerXLabel;
+            if (index < 0 || index >= line0->points.size())
+                break;
+            const QString text
+                = line0->points.at(index)->time.toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+            const int w = fm.boundingRect(QRect(), Qt::AlignCenter, text).width();
+            painter.drawText(QRect(xs.at(d) - w / 2, plot.bottom() + 7, w, 2 * fh),
+                Qt::AlignHCenter | Qt::AlignVCenter, text);
+        }
+
+        painter.drawLine(leftMargin - 1, topMargin - 1, leftMargin - 1, plot.bottom() + 1);
+
+        if (gridValid) {
+            // Above the base line, then below it; the base line belongs to both passes.
+            for (int pass = 0; pass < 2; ++pass) {
+                const int count = pass == 0 ? yGridAbove : yGridBelow;
+                const int sign = pass == 0 ? -1 : 1;
+                QVector<int> ys;
+                ys.reserve(count + 1);
+                for (int l = 0; l <= count; ++l)
+                    ys.append(toPixel(base + sign * l * yGridSpacing));
+                painter.setPen(solid);
+                for (int y : qAsConst(ys))
+                    painter.drawLine(plot.left(), y, plot.left() - 5, y);
+                painter.setPen(dotted);
+                for (int y : qAsConst(ys))
+                    painter.drawLine(plot.left(), y, plot.left() + plot.width(), y);
+                painter.setPen(solid);
+                for (int l = 0; l < ys.size(); ++l) {
+                    const double v = l * yGridStep;
+                    // -0 would print as "-0.0" on the base line.
+                    const QString text = valueLabel(pass == 0 || l == 0 ? v : -v, decimals);
+                    const int w = fm.horizontalAdvance(text);
+                    painter.drawText(QRect(plot.left() - 7 - w, ys.at(l) - fh / 2, w, fh),
+                        Qt::AlignCenter, text);
+                }
+            }
+        }
+    }
+
+    painter.setPen(solid);
+    if (!unitText.isEmpty()) {
+        const int w = fm.horizontalAdvance(unitText);
+        painter.save();
+        painter.translate((leftMargin - fm.horizontalAdvance(QStringLiteral("000.0k "))) / 2 - fh / 2,
+            w / 2 + plot.height() / 2 + plot.top());
+        painter.rotate(-90);
+        painter.drawText(QRect(0, 0, w, fh), Qt::AlignCenter, unitText);
+        painter.restore();
+    }
+    if (!xTitle.isEmpty()) {
+        const int w = fm.horizontalAdvance(xTitle);
+        const int top = plot.bottom() + fh + (bottomMargin - fh) / 2;
+        painter.drawText(
+            QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, xTitle);
+    }
+}
+
+void DMMChart::drawLines(QPainter& painter)
+{
+    for (ChartLine* line : qAsConst(lines)) {
+        if (!line->points.isEmpty())
+            drawLine(painter, line);
+    }
+}
+
+void DMMChart::drawLine(QPainter& painter, ChartLine* line)
+{
+    const QVector<double>& values = line->pointValues();
+    const int end = qMin(lastIndex, values.size() - 1);
+    const int visible = end - firstIndex + 1;
+    if (visible <= 0)
+        return;
+    const double* v = values.constData() + firstIndex;
+    const double plotX = plotRect.x();
+    painter.setPen(solidPen(line->color));
+
+    // Up to two points per pixel column the polyline is drawn as it is.
+    if (visible <= 2 * qMax(1, plotRect.width())) {
+        polyline.resize(visible);
+        QPoint* out = polyline.data();
+        for (int b = 0; b < visible; ++b)
+            out[b] = QPoint(int(b * xStep + plotX), toPixel(base - yScale * v[b]));
+        painter.drawPolyline(polyline.constData(), visible);
+        return;
+    }
+
+    // Denser data: every segment between two points of one column is vertical, so together they
+    // cover exactly the column's span from its lowest to its highest point. Drawing that span
+    // as a 1-pixel rectangle plus the segments that join neighbouring columns gives the same
+    // pixels as the full polyline at a fraction of the cost.
+    spans.clear();
+    joins.clear();
+    int column = INT_MIN;
+    int lo = 0;
+    int hi = 0;
+    int lastY = 0;
+    for (int b = 0; b < visible; ++b) {
+        const int x = int(b * xStep + plotX);
+        const int y = toPixel(base - yScale * v[b]);
+        if (x != column) {
+            if (column != INT_MIN) {
+                spans.append(QRect(column, lo, 1, hi - lo + 1));
+                joins.append(QLine(column, lastY, x, y));
+            }
+            column = x;
+            lo = hi = y;
+        } else {
+            lo = y < lo ? y : lo;
+            hi = y > hi ? y : hi;
+        }
+        lastY = y;
+    }
+    spans.append(QRect(column, lo, 1, hi - lo + 1));
+
+    for (const QRect& r : qAsConst(spans))
+        painter.fillRect(r, line->color);
+    painter.drawLines(joins.constData(), joins.size());
+}
+
+void DMMChart::drawBand(QPainter& painter)
+{
+    const QPoint offset = plotRect.topLeft();
+    QPolygon band;
+    band << bandStart + offset << QPoint(bandEnd.x(), bandStart.y()) + offset << bandEnd + offset
+         << QPoint(bandStart.x(), bandEnd.y()) + offset;
+    painter.setPen(dottedPen(Qt::black));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPolygon(band);
+}
+
+void DMMChart::drawIndicator(QPainter& painter)
+{
+    const QVector<QPoint>& sp = lines.first()->screenPoints;
+    if (sp.isEmpty())
+        return;
+    if (indicatorIndex >= sp.size())
+        indicatorIndex = sp.size() - 1;
+    const QFontMetrics fm = painter.fontMetrics();
+    const int fh = fm.height();
+    const int x = sp.at(indicatorIndex).x() + plotRect.left();
+    painter.setPen(solidPen(indicatorColor));
+    painter.drawLine(x, plotRect.top(), x, plotRect.bottom());
+
+    int y = plotRect.top();
+    for (const ChartLine* line : qAsConst(lines)) {
+        const int index = firstIndex + indicatorIndex;
+        if (index < 0 || index >= line->points.size())
+            continue;
+        const ChartPoint* point = line->points.at(index);
+        const QString text = QStringLiteral("%1:%2").arg(
+            point->time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), point->label.toString());
+        const int w = fm.horizontalAdvance(text);
+        // Near the right edge the text flips to the left of the indicator line.
+        int tx = x + 2;
+        if (tx + w >= plotRect.right())
+            tx = x - w - 2;
+        painter.drawText(QRect(tx, y - fh, w, fh), Qt::AlignCenter, text);
+        y = y - fh + 1;
+    }
+}

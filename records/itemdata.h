@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+class DmmData;
+
+// One measurement item: a named list of readings of one unit. The item owns its readings.
+class ItemData : public QObject
+{
+    Q_OBJECT
+
+public:
+    // 2 is not used: the tree's group node and the two kinds of items that hold readings.
+    enum DataType { LiveGroup = 0, LiveMeasure = 1, StoreData = 3 };
+    Q_ENUM(DataType)
+
+    ItemData(const QString& name, DataType type, QObject* parent = nullptr);
+    ~ItemData() override;
+
+    QString name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    DataType type() const { return m_type; }
+    QString unitText() const { return m_unitText; }
+    void setUnitText(const QString& unitText) { m_unitText = unitText; }
+
+    // A copy of the pointer list; the readings stay owned by the item.
+    QList<DmmData*> readings() const { return m_readings; }
+    int readingCount() const { return m_readings.size(); }
+    const DmmData* lastReading() const { return m_readings.isEmpty() ? nullptr : m_readings.last(); }
+
+    // The item takes ownership. The link hands readings out as const; the owner may still delete them.
+    void appendReading(const DmmData* reading);
+    // Deletes every reading. Any table still showing them is emptied first, so no view can
+    // ever read a deleted reading.
+    void clearReadings();
+
+private:
+    QString m_name;
+    QList<DmmData*> m_readings;
+    QString m_unitText;
+    DataType m_type;
+};
+
+Q_DECLARE_METATYPE(ItemData*)
