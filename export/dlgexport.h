@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+class QDialogButtonBox;
+class QGridLayout;
+class QRadioButton;
+class QVBoxLayout;
+
+// Asks which export to run. The PDF choice is built but hidden, so users pick only the first two.
+class dlgExport : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum ExportKind { Table = 0, Chart = 1, Pdf = 2 };
+    Q_ENUM(ExportKind)
+
+    explicit dlgExport(QWidget* parent = nullptr);
+    ~dlgExport() override;
+
+    int exportKind() const;
+
+private slots:
+    void on_rbTable_toggled(bool checked);
+    void on_rbChart_toggled(bool checked);
+    void on_rbPdf_toggled(bool checked);
+
+private:
+    void setupUi();
+    void retranslateUi();
+
+    QGridLayout* gridLayout_2;
+    QVBoxLayout* verticalLayout;
+    QRadioButton* rbTable;
+    QRadioButton* rbChart;
+    QRadioButton* rbPdf;
+    QDialogButtonBox* buttonBox;
+    int kind = Table;
+};
