@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dmmdata.h"
 #include "itemdata.h"
 
 #include <QDateTime>
@@ -13,7 +14,6 @@
 struct ColumnHeader;
 class DataModel;
 class DlgDownload;
-class DmmData;
 class Histogram;
 class MyDmm;
 class QStandardItem;
@@ -85,9 +85,9 @@ private:
     QString defaultItemName() const;
     QModelIndex storeIndex() const;
     ItemData* itemDataAt(const QModelIndex& index) const;
+    QList<QAction*> itemActions(const QModelIndex& index) const;
     void updateStartStop();
     void clearViews();
-    void storeLiveReading(DmmData* data);
     void showOpenFailure();
 
     Ui::Widget* ui;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Why the meter's port could not be opened, in words a user can act on.
+namespace OpenFailure {
+
+enum class Reason { NoPort, PermissionDenied, Busy };
+
+// Looks at the port the link would have used: the override when one is set, otherwise the
+// first port with the meter's USB identifiers.
+QString describe(const QString& portOverride);
+
+// The reason for one port path; an empty path means no meter port was found.
+Reason classify(const QString& path);
+QString text(Reason reason, const QString& path);
+
+} // namespace OpenFailure

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include <optional>
+
+// What "options.xml" holds. An element missing from the file leaves its field empty, so the
+// reader keeps its own default for it.
+struct SettingsValues
+{
+    std::optional<QByteArray> geometry;
+    std::optional<QByteArray> state;
+    std::optional<bool> fixedLanguage;
+    std::optional<QString> language;
+    std::optional<int> samplePoints;
+    std::optional<bool> infinite;
+    std::optional<int> sampleRate;
+    std::optional<bool> skipRepeat;
+};
+
+// Reads and writes the settings file. It lives beside the executable when that folder is
+// writable; an installed program keeps it in the per-user configuration folder instead and, until
+// that copy exists, reads the one beside the executable as a shipped default.
+class SettingsFile
+{
+public:
+    // Empty folders mean the executable's folder and the per-user configuration folder.
+    explicit SettingsFile(const QString& appDir = QString(), const QString& configDir = QString());
+
+    static QString fileName() { return QStringLiteral("options.xml"); }
+
+    QString readPath() const;
+    QString writePath() const;
+
+    // False when there is no file to read; whatever was parsed before an XML error is kept.
+    bool read(SettingsValues& values) const;
+    // Replaces the file as a whole or not at all. Absent values are written as their defaults.
+    bool write(const SettingsValues& values) const;
+
+    static void parse(QIODevice& device, SettingsValues& values);
+    static bool serialize(QIODevice& device, const SettingsValues& values);
+
+private:
+    bool appDirWritable() const;
+
+    QString appDir;
+    QString configDir;
+};
