@@ -86,7 +86,9 @@ bool PdfReport::write(const QAbstractItemModel* model, const QList<ColumnHeader*
 
     bool ok = true;
     drawPageNumber(1);
-    ok = writer.newPage() && ok;
+    // With no rows the document is this one page; a blank second page would contradict "1/1".
+    if (P > 0)
+        ok = writer.newPage() && ok;
 
     QPen pen = painter.pen();
     pen.setWidth(2);

@@ -373,7 +373,8 @@ QByteArray XlsWriter::workbookStream(const QVector<XlsSheet>& sheets) const
         for (int r = 0; r < rowCount; ++r) {
             const auto& row = sheet.rows.at(r);
             for (int c = 0; c < row.size() && c < maxColumns; ++c) {
-                if (row.at(c).type == XlsCell::Empty && row.at(c).format == 0)
+                // Formats of empty cells are not kept, so they do not count either.
+                if (row.at(c).type == XlsCell::Empty)
                     continue;
                 if (firstRow < 0)
                     firstRow = r;

@@ -1,0 +1,114 @@
+#include "dlgexport.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <QtTest>
+
+class DlgExportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void form();
+    void kindFollowsLastButton_data();
+    void kindFollowsLastButton();
+    void buttons_data();
+    void buttons();
+};
+
+void DlgExportTest::form()
+{
+    dlgExport dialog;
+    QCOMPARE(dialog.objectName(), QStringLiteral("dlgExport"));
+    QVERIFY(dialog.windowTitle().isEmpty());
+    QCOMPARE(dialog.size(), QSize(264, 148));
+
+    auto* grid = dialog.findChild<QGridLayout*>(QStringLiteral("gridLayout_2"));
+    auto* box = dialog.findChild<QVBoxLayout*>(QStringLiteral("verticalLayout"));
+    auto* table = dialog.findChild<QRadioButton*>(QStringLiteral("rbTable"));
+    auto* chart = dialog.findChild<QRadioButton*>(QStringLiteral("rbChart"));
+    auto* pdf = dialog.findChild<QRadioButton*>(QStringLiteral("rbPdf"));
+    auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    QVERIFY(grid && box && table && chart && pdf && buttons);
+    QCOMPARE(dialog.layout(), grid);
+    QCOMPARE(grid->itemAtPosition(0, 0)->layout(), box);
+    QCOMPARE(grid->itemAtPosition(1, 0)->widget(), buttons);
+    QCOMPARE(box->contentsMargins().left(), 6);
+    QCOMPARE(box->indexOf(table), 0);
+    QCOMPARE(box->indexOf(chart), 1);
+    QCOMPARE(box->indexOf(pdf), 2);
+    QCOMPARE(buttons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons->orientation(), Qt::Horizontal);
+
+    QCOMPARE(table->text(), QStringLiteral("Table(XLS)"));
+    QCOMPARE(chart->text(), QStringLiteral("Chart(JPG)"));
+    QCOMPARE(pdf->text(), QStringLiteral("PDF"));
+
+    // Only two choices are offered, the first one checked.
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(table->isVisible());
+    QVERIFY(chart->isVisible());
+    QVERIFY(!pdf->isVisible());
+    QVERIFY(table->isChecked());
+    QCOMPARE(dialog.exportKind(), int(dlgExport::Table));
+}
+
+void DlgExportTest::kindFollowsLastButton_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("untouched") << QStringList() << 0;
+    QTest::newRow("chart") << QStringList { "rbChart" } << 1;
+    QTest::newRow("chart then table") << QStringList { "rbChart", "rbTable" } << 0;
+    QTest::newRow("pdf (hidden, switched on by code)") << QStringList { "rbPdf" } << 2;
+    QTest::newRow("pdf then chart") << QStringList { "rbPdf", "rbChart" } << 1;
+    QTest::newRow("chart twice") << QStringList { "rbChart", "rbChart" } << 1;
+}
+
+void DlgExportTest::kindFollowsLastButton()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(int, kind);
+    dlgExport dialog;
+    for (const QString& name : clicks)
+        dialog.findChild<QRadioButton*>(name)->setChecked(true);
+    QCOMPARE(dialog.exportKind(), kind);
+}
+
+void DlgExportTest::buttons_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("result");
+    QTest::newRow("ok") << int(QDialogButtonBox::Ok) << int(QDialog::Accepted);
+    QTest::newRow("cancel") << int(QDialogButtonBox::Cancel) << int(QDialog::Rejected);
+}
+
+// The dialog runs modally; a timer presses the button the way a user would.
+void DlgExportTest::buttons()
+{
+    QFETCH(int, button);
+    QFETCH(int, result);
+    dlgExport dialog;
+    bool pressed = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto* modal = qobject_cast<dlgExport*>(QApplication::activeModalWidget());
+        if (!modal)
+            return;
+        modal->findChild<QRadioButton*>(QStringLiteral("rbChart"))->click();
+        QTest::mouseClick(modal->findChild<QDialogButtonBox*>()->button(
+                              QDialogButtonBox::StandardButton(button)),
+            Qt::LeftButton);
+        pressed = true;
+    });
+    QTimer::singleShot(5000, &dialog, [&] { dialog.done(-1); });
+    QCOMPARE(dialog.exec(), result);
+    QVERIFY(pressed);
+    QCOMPARE(dialog.exportKind(), int(dlgExport::Chart));
+}
+
+QTEST_MAIN(DlgExportTest)
+#include "tst_dlgexport.moc"
