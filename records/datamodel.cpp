@@ -84,6 +84,9 @@ bool DataModel::removeRows(int row, int count, const QModelIndex& parent)
     beginRemoveRows(QModelIndex(), row, last);
     rows.erase(rows.begin() + row, rows.begin() + last + 1);
     endRemoveRows();
+    // Live rows are numbered by position: the numbers below the gap have changed.
+    if (row < rows.size())
+        emit dataChanged(index(row, 0), index(rows.size() - 1, 0), { Qt::DisplayRole });
     return true;
 }
 

@@ -1,0 +1,372 @@
+#include "datamodel.h"
+#include "dmmdata.h"
+#include "itemdata.h"
+
+#include <QAbstractItemModelTester>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+DmmData* reading(const QString& text, bool stored = false, int storeIndex = 0)
+{
+    auto* r = new DmmData;
+    r->setDateTime(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)));
+    if (!text.isNull()) {
+        r->addValue(text.toDouble());
+        r->addText(text);
+    }
+    r->setFromStore(stored);
+    r->setStoreIndex(storeIndex);
+    r->setUnit(2, QStringLiteral("cm/s"));
+    r->setDetection(QStringLiteral("Vrms"));
+    r->setBand(QStringLiteral("10-1kHz"));
+    return r;
+}
+
+QList<ColumnHeader*> makeHeaders(QList<ColumnHeader>& storage)
+{
+    storage = { { "No.", 2 }, { "Date/Time", 3 }, { "Function", 3 }, { "Value", 3 }, { "Unit", 2 },
+        { "Frequency(Hz)", 3 } };
+    QList<ColumnHeader*> headers;
+    for (ColumnHeader& h : storage)
+        headers.append(&h);
+    return headers;
+}
+}
+
+class DataModelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void passesModelTester();
+    void numbersColumnZero_data();
+    void numbersColumnZero();
+    void cellContents_data();
+    void cellContents();
+    void headers_data();
+    void headers();
+    void announcesInsertions();
+    void clearOnEmptyTableAnnouncesNothing();
+    void removeRows_data();
+    void removeRows();
+    void clearingTableKeepsReadings();
+    void clearReadingsEmptiesTheTableShowingThem();
+    void deletingShownItemEmptiesTable();
+    void itemBasics();
+
+private:
+    QList<ColumnHeader> headerStorage;
+    QList<ColumnHeader*> headerList;
+    DataModel* model = nullptr;
+};
+
+void DataModelTest::init()
+{
+    headerList = makeHeaders(headerStorage);
+    model = new DataModel(headerList);
+}
+
+void DataModelTest::cleanup()
+{
+    delete model;
+    model = nullptr;
+}
+
+void DataModelTest::passesModelTester()
+{
+    ItemData item("Measure1", ItemData::LiveMeasure);
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 5; ++i) {
+        DmmData* r = reading(QString::number(i));
+        item.appendReading(r);
+        model->appendReading(r);
+    }
+    model->removeRows(3, 2);
+    model->clear();
+    model->setReadings(item.readings());
+    model->removeRows(4, 10);
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(model->rowCount(model->index(0, 0)), 0);
+    item.clearReadings();
+    QCOMPARE(model->rowCount(), 0);
+}
+
+void DataModelTest::numbersColumnZero_data()
+{
+    QTest::addColumn<QList<int>>("storeIndexes"); // -1 for a live reading
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("live rows count from 1") << QList<int> { -1, -1, -1 } << QList<int> { 1, 2, 3 };
+    QTest::newRow("stored rows show the memory index")
+        << QList<int> { 17, 5, 9999 } << QList<int> { 17, 5, 9999 };
+    QTest::newRow("stored index 0 stays 0") << QList<int> { 0, -1 } << QList<int> { 0, 2 };
+}
+
+void DataModelTest::numbersColumnZero()
+{
+    QFETCH(QList<int>, storeIndexes);
+    QFETCH(QList<int>, expected);
+    ItemData item("x", ItemData::StoreData);
+    for (int index : storeIndexes)
+        item.appendReading(reading("1.0", index >= 0, qMax(index, 0)));
+    model->setReadings(item.readings());
+    for (int row = 0; row < expected.size(); ++row) {
+        const QVariant v = model->index(row, 0).data();
+        QCOMPARE(v.userType(), int(QMetaType::Int));
+        QCOMPARE(v.toInt(), expected.at(row));
+    }
+    model->clear();
+}
+
+void DataModelTest::cellContents_data()
+{
+    QTest::addColumn<QString>("valueText");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QVariant>("expected");
+    const int display = Qt::DisplayRole;
+    QTest::newRow("date time") << "1.23" << 1 << display << QVariant("2026-03-04 05:06:07");
+    QTest::newRow("detection") << "1.23" << 2 << display << QVariant("Vrms");
+    QTest::newRow("value text") << "1.23" << 3 << display << QVariant("1.23");
+    QTest::newRow("over range text unchanged") << "    OL" << 3 << display << QVariant("    OL");
+    QTest::newRow("no value text") << QString() << 3 << display << QVariant("0.0");
+    QTest::newRow("unit") << "1.23" << 4 << display << QVariant("cm/s");
+    QTest::newRow("band") << "1.23" << 5 << display << QVariant("10-1kHz");
+    QTest::newRow("column past the end") << "1.23" << 6 << display << QVariant();
+    QTest::newRow("every cell centred") << "1.23" << 3 << int(Qt::TextAlignmentRole)
+                                        << QVariant(int(Qt::AlignHCenter | Qt::AlignVCenter));
+    QTest::newRow("no edit text") << "1.23" << 3 << int(Qt::EditRole) << QVariant();
+    QTest::newRow("no tool tip") << "1.23" << 0 << int(Qt::ToolTipRole) << QVariant();
+}
+
+void DataModelTest::cellContents()
+{
+    QFETCH(QString, valueText);
+    QFETCH(int, column);
+    QFETCH(int, role);
+    QFETCH(QVariant, expected);
+    ItemData item("x", ItemData::LiveMeasure);
+    item.appendReading(reading(valueText));
+    model->setReadings(item.readings());
+    QCOMPARE(model->data(model->index(0, column), role), expected);
+    QCOMPARE(model->data(model->index(1, column), role), QVariant()); // row past the end
+    QCOMPARE(int(Qt::AlignHCenter | Qt::AlignVCenter), 132);
+    QVERIFY(!(model->flags(model->index(0, 3)) & Qt::ItemIsEditable));
+    model->clear();
+}
+
+void DataModelTest::headers_data()
+{
+    QTest::addColumn<int>("section");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("first title") << 0 << int(Qt::Horizontal) << int(Qt::DisplayRole) << QVariant("No.");
+    QTest::newRow("last title") << 5 << int(Qt::Horizontal) << int(Qt::DisplayRole)
+                                << QVariant("Frequency(Hz)");
+    QTest::newRow("vertical header has no text") << 0 << int(Qt::Vertical) << int(Qt::DisplayRole)
+                                                 << QVariant();
+    QTest::newRow("other role") << 1 << int(Qt::Horizontal) << int(Qt::ToolTipRole) << QVariant();
+    QTest::newRow("section past the end") << 6 << int(Qt::Horizontal) << int(Qt::DisplayRole)
+                                          << QVariant();
+}
+
+void DataModelTest::headers()
+{
+    QFETCH(int, section);
+    QFETCH(int, orientation);
+    QFETCH(int, role);
+    QFETCH(QVariant, expected);
+    QCOMPARE(model->headerData(section, Qt::Orientation(orientation), role), expected);
+    QCOMPARE(model->columnCount(), 6);
+}
+
+void DataModelTest::announcesInsertions()
+{
+    ItemData item("x", ItemData::LiveMeasure);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QVERIFY(inserted.isValid());
+    QList<DmmData*> three;
+    for (int i = 0; i < 3; ++i) {
+        three.append(reading("2.0"));
+        item.appendReading(three.last());
+    }
+    QCOMPARE(model->setReadings(three), 3);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 0);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 2);
+
+    QCOMPARE(model->setReadings({}), 3);
+    QCOMPARE(inserted.count(), 1);
+
+    DmmData* fourth = reading("3.0");
+    item.appendReading(fourth);
+    QCOMPARE(model->appendReading(fourth), 4);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(inserted.at(1).at(1).toInt(), 3);
+    QCOMPARE(inserted.at(1).at(2).toInt(), 3);
+    QCOMPARE(model->index(3, 0).data().toInt(), 4);
+    model->clear();
+}
+
+void DataModelTest::clearOnEmptyTableAnnouncesNothing()
+{
+    QSignalSpy aboutToRemove(model, &QAbstractItemModel::rowsAboutToBeRemoved);
+    QSignalSpy reset(model, &QAbstractItemModel::modelAboutToBeReset);
+    model->clear();
+    QCOMPARE(aboutToRemove.count(), 0);
+    QCOMPARE(reset.count(), 0);
+}
+
+void DataModelTest::removeRows_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("remaining");
+    QTest::addColumn<int>("announcedLast"); // -1: nothing announced
+    QTest::newRow("middle rows") << 5 << 1 << 2 << true << 3 << 2;
+    QTest::newRow("last row") << 5 << 4 << 1 << true << 4 << 4;
+    QTest::newRow("count past the end removes what exists") << 5 << 3 << 10 << true << 3 << 4;
+    QTest::newRow("row past the end") << 5 << 5 << 1 << false << 5 << -1;
+    QTest::newRow("empty table") << 0 << 0 << 1 << false << 0 << -1;
+    QTest::newRow("negative row") << 5 << -1 << 2 << false << 5 << -1;
+    QTest::newRow("zero count") << 5 << 0 << 0 << false << 5 << -1;
+}
+
+void DataModelTest::removeRows()
+{
+    QFETCH(int, rows);
+    QFETCH(int, row);
+    QFETCH(int, count);
+    QFETCH(bool, result);
+    QFETCH(int, remaining);
+    QFETCH(int, announcedLast);
+    ItemData item("x", ItemData::LiveMeasure);
+    for (int i = 0; i < rows; ++i)
+        item.appendReading(reading(QString::number(i)));
+    model->setReadings(item.readings());
+    // No model tester here: it expects the row after a gap to keep its data, but live rows are
+    // numbered by position, so their numbers change; the model announces that instead.
+    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+
+    QCOMPARE(model->removeRows(row, count), result);
+    QCOMPARE(model->rowCount(), remaining);
+    if (announcedLast < 0) {
+        QCOMPARE(removed.count(), 0);
+    } else {
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), row);
+        QCOMPARE(removed.at(0).at(2).toInt(), announcedLast);
+    }
+    QCOMPARE(item.readings().size(), rows); // the table never deletes a reading
+    if (result && row > 0)
+        QCOMPARE(model->index(row - 1, 3).data().toString(), QString::number(row - 1));
+    // Rows that moved up into the gap show their new numbers.
+    const bool rowsMoved = result && row < remaining;
+    QCOMPARE(changed.count(), rowsMoved ? 1 : 0);
+    if (rowsMoved) {
+        QCOMPARE(changed.at(0).at(0).value<QModelIndex>().row(), row);
+        QCOMPARE(changed.at(0).at(1).value<QModelIndex>().row(), remaining - 1);
+        QCOMPARE(model->index(row, 0).data().toInt(), row + 1);
+        QCOMPARE(model->index(row, 3).data().toString(), QString::number(row + count));
+    }
+    model->clear();
+}
+
+void DataModelTest::clearingTableKeepsReadings()
+{
+    ItemData item("x", ItemData::LiveMeasure);
+    DmmData* first = reading("4.5");
+    item.appendReading(first);
+    item.appendReading(reading("5.5"));
+    QPointer<DmmData> watch(first);
+    model->setReadings(item.readings());
+    model->clear();
+    QVERIFY(!watch.isNull());
+    QCOMPARE(item.readings().size(), 2);
+    model->setReadings(item.readings());
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral("4.5"));
+    QCOMPARE(model->index(1, 0).data().toInt(), 2);
+    model->clear();
+}
+
+void DataModelTest::clearReadingsEmptiesTheTableShowingThem()
+{
+    ItemData shown("shown", ItemData::LiveMeasure);
+    ItemData other("other", ItemData::LiveMeasure);
+    for (int i = 0; i < 3; ++i) {
+        shown.appendReading(reading("1.0"));
+        other.appendReading(reading("2.0"));
+    }
+    QPointer<DmmData> watch(shown.readings().first());
+    QList<ColumnHeader> otherStorage;
+    DataModel otherModel(makeHeaders(otherStorage));
+    model->setReadings(shown.readings());
+    otherModel.setReadings(other.readings());
+
+    // The rows must be gone before any reading is deleted: the view reacts to the removal.
+    bool readingAliveAtRemoval = false;
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [&] { readingAliveAtRemoval = !watch.isNull(); });
+    shown.clearReadings();
+    QVERIFY(readingAliveAtRemoval);
+    QVERIFY(watch.isNull());
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(shown.readings().size(), 0);
+    QCOMPARE(otherModel.rowCount(), 3);
+    QCOMPARE(otherModel.index(2, 3).data().toString(), QStringLiteral("2.0"));
+
+    other.clearReadings();
+    QCOMPARE(otherModel.rowCount(), 0);
+}
+
+void DataModelTest::deletingShownItemEmptiesTable()
+{
+    auto* item = new ItemData("gone", ItemData::LiveMeasure);
+    item->appendReading(reading("7.0"));
+    QPointer<DmmData> watch(item->readings().first());
+    model->setReadings(item->readings());
+    delete item;
+    QVERIFY(watch.isNull());
+    QCOMPARE(model->rowCount(), 0);
+}
+
+void DataModelTest::itemBasics()
+{
+    QCOMPARE(int(ItemData::LiveGroup), 0);
+    QCOMPARE(int(ItemData::LiveMeasure), 1);
+    QCOMPARE(int(ItemData::StoreData), 3);
+
+    ItemData item("Measure1", ItemData::LiveMeasure);
+    QCOMPARE(item.name(), QStringLiteral("Measure1"));
+    QCOMPARE(item.type(), ItemData::LiveMeasure);
+    QVERIFY(item.unitText().isEmpty());
+    QVERIFY(item.readings().isEmpty());
+    item.setName("Renamed");
+    item.setUnitText("mm");
+    QCOMPARE(item.name(), QStringLiteral("Renamed"));
+    QCOMPARE(item.unitText(), QStringLiteral("mm"));
+
+    QVERIFY(QMetaType::type("ItemData*") != QMetaType::UnknownType);
+    const QVariant v = QVariant::fromValue(&item);
+    QCOMPARE(v.typeName(), "ItemData*");
+    QCOMPARE(v.value<ItemData*>(), &item);
+
+    auto* owned = new ItemData("x", ItemData::StoreData);
+    DmmData* r = reading("1.0");
+    QPointer<DmmData> watch(r);
+    owned->appendReading(r);
+    delete owned;
+    QVERIFY(watch.isNull());
+}
+
+QTEST_MAIN(DataModelTest)
+#include "tst_datamodel.moc"

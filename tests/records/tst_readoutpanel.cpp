@@ -1,0 +1,181 @@
+#include "dmmdata.h"
+#include "readoutpanel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QtTest>
+
+namespace {
+QColor pixmapColour(const QLabel* label)
+{
+    const QPixmap pixmap = label->pixmap(Qt::ReturnByValue);
+    if (pixmap.isNull())
+        return QColor();
+    return pixmap.toImage().pixelColor(1, 1);
+}
+
+// The test's stand-in icons: one plain colour per battery level.
+const QList<QColor> levelColours { Qt::red, Qt::green, Qt::blue, Qt::yellow };
+}
+
+class ReadoutPanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void buildsWidgetTree_data();
+    void buildsWidgetTree();
+    void frameAndLayoutProperties();
+    void showsReading_data();
+    void showsReading();
+    void batteryWithoutIconShowsNoPicture();
+    void startUpStateStaysHidden();
+};
+
+void ReadoutPanelTest::buildsWidgetTree_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("lcdBat") << "lcdBat" << 1 << 0 << QString();
+    QTest::newRow("lcdFunction") << "lcdFunction" << 1 << 1 << QString();
+    QTest::newRow("lcdBasis") << "lcdBasis" << 1 << 2 << QString();
+    QTest::newRow("lcdValue") << "lcdValue" << 2 << 1 << "00000";
+    QTest::newRow("lcdUnit") << "lcdUnit" << 2 << 2 << "um";
+    QTest::newRow("widget_3") << "widget_3" << 3 << 1 << QString();
+    QTest::newRow("lcdMax") << "lcdMax" << 5 << 0 << "MAX";
+    QTest::newRow("lcd1") << "lcd1" << 5 << 1 << QString();
+    QTest::newRow("lcdHold") << "lcdHold" << 6 << 0 << "HOLD";
+    QTest::newRow("lcdFreq") << "lcdFreq" << 6 << 1 << QString();
+}
+
+void ReadoutPanelTest::buildsWidgetTree()
+{
+    QFETCH(QString, name);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    ReadoutPanel panel;
+    auto* grid = panel.findChild<QGridLayout*>("gridLayout_6");
+    QVERIFY(grid);
+    QWidget* widget = panel.findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget(), &panel);
+    const int at = grid->indexOf(widget);
+    QVERIFY(at >= 0);
+    int r, c, rs, cs;
+    grid->getItemPosition(at, &r, &c, &rs, &cs);
+    QCOMPARE(r, row);
+    QCOMPARE(c, column);
+    QCOMPARE(rs, 1);
+    QCOMPARE(cs, 1);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        QCOMPARE(label->text(), text);
+    else
+        QCOMPARE(QByteArray(widget->metaObject()->className()), QByteArray("QWidget"));
+}
+
+void ReadoutPanelTest::frameAndLayoutProperties()
+{
+    ReadoutPanel panel;
+    QCOMPARE(panel.styleSheet(), QStringLiteral("background-color: rgb(255, 255, 255,255)"));
+    QCOMPARE(panel.frameShape(), QFrame::StyledPanel);
+    QCOMPARE(panel.frameShadow(), QFrame::Plain);
+    QCOMPARE(panel.gridLayout_6->horizontalSpacing(), 6);
+    QCOMPARE(panel.gridLayout_6->verticalSpacing(), 12);
+    QCOMPARE(panel.gridLayout_6->contentsMargins(), QMargins(10, 10, 10, 10));
+    QCOMPARE(panel.gridLayout_6->count(), 10); // rows 0 and 4 stay empty
+
+    QCOMPARE(panel.lcdValue->font().pointSize(), 16);
+    QCOMPARE(panel.lcdValue->font().weight(), 75);
+    QCOMPARE(panel.lcdValue->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
+    QCOMPARE(panel.lcdValue->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(panel.lcdValue->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+    for (QLabel* small : { panel.lcdBat, panel.lcdFunction, panel.lcdBasis }) {
+        QCOMPARE(small->minimumSize(), QSize(10, 0));
+        QCOMPARE(small->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    QCOMPARE(panel.lcdUnit->minimumSize(), QSize(10, 0));
+    QCOMPARE(pixmapColour(panel.lcdBat), QColor(Qt::yellow)); // the full-battery icon
+}
+
+void ReadoutPanelTest::showsReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("battery");
+    QTest::addColumn<bool>("status0");
+    QTest::addColumn<QString>("band");
+    QTest::addColumn<QString>("detection");
+    QTest::addColumn<QString>("valueShown");
+    QTest::newRow("level 0, flag on") << " 1.23" << "cm/s" << 0 << true << "10-1kHz" << "Vrms" << " 1.23";
+    QTest::newRow("level 1, flag off") << "12.50" << "mm" << 1 << false << "10-500Hz" << "Dp-p" << "12.50";
+    QTest::newRow("level 2") << "0.001" << "m/S2" << 2 << false << "10-10kHz" << "Ap" << "0.001";
+    QTest::newRow("level 3, over range") << "    OL" << "mm" << 3 << true << "" << "" << "    OL";
+    QTest::newRow("no value text") << QString() << "" << 3 << false << "" << "" << "0.0";
+}
+
+void ReadoutPanelTest::showsReading()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, unit);
+    QFETCH(int, battery);
+    QFETCH(bool, status0);
+    QFETCH(QString, band);
+    QFETCH(QString, detection);
+    QFETCH(QString, valueShown);
+
+    ReadoutPanel panel;
+    panel.prepareForReadings();
+    DmmData reading;
+    if (!text.isNull()) {
+        reading.addValue(0.0);
+        reading.addText(text);
+    }
+    reading.setUnit(4, unit);
+    reading.setBattery(battery);
+    reading.setStatus0(status0);
+    reading.setBand(band);
+    reading.setDetection(detection);
+    panel.showReading(&reading);
+
+    QCOMPARE(panel.lcdValue->text(), valueShown);
+    QCOMPARE(panel.lcdUnit->text(), unit);
+    QCOMPARE(pixmapColour(panel.lcdBat), levelColours.at(battery));
+    QCOMPARE(panel.lcdFreq->text(), band);
+    QCOMPARE(panel.lcdFunction->text(), detection);
+    QCOMPARE(panel.lcdMax->text(), status0 ? QStringLiteral("MAX") : QStringLiteral("   "));
+    QCOMPARE(panel.lcdHold->text(), status0 ? QStringLiteral("HOLD") : QStringLiteral("    "));
+    QVERIFY(panel.lcdBasis->text().isEmpty());
+    QVERIFY(panel.lcd1->text().isEmpty());
+    QVERIFY(panel.lcdMax->isHidden());
+    QVERIFY(panel.lcdHold->isHidden());
+}
+
+void ReadoutPanelTest::batteryWithoutIconShowsNoPicture()
+{
+    ReadoutPanel panel;
+    DmmData reading;
+    reading.setBattery(7);
+    panel.showReading(&reading);
+    QVERIFY(!pixmapColour(panel.lcdBat).isValid());
+    QCOMPARE(ReadoutPanel::batteryIconPath(2), QStringLiteral(":/image/bat2a.png"));
+}
+
+void ReadoutPanelTest::startUpStateStaysHidden()
+{
+    ReadoutPanel panel;
+    panel.show();
+    QVERIFY(panel.lcdMax->isVisible());
+    panel.prepareForReadings();
+    QVERIFY(panel.lcdUnit->text().isEmpty());
+    QVERIFY(!panel.lcdMax->isVisible());
+    QVERIFY(!panel.lcdHold->isVisible());
+    QCOMPARE(panel.lcdValue->text(), QStringLiteral("00000"));
+    panel.showReading(nullptr); // nothing to show: the panel keeps what it had
+    QCOMPARE(panel.lcdValue->text(), QStringLiteral("00000"));
+}
+
+QTEST_MAIN(ReadoutPanelTest)
+#include "tst_readoutpanel.moc"
