@@ -127,15 +127,18 @@ QByteArray MeterSimulator::sequenceText(const SimOptions& options, int index)
     return QByteArray::number(value, 'f', options.decimals).rightJustified(5, ' ', true);
 }
 
-QByteArray MeterSimulator::damaged(QByteArray frame)
+QByteArray MeterSimulator::damaged(QByteArray frame, QString* note)
 {
-    if (options.badChecksumRate > 0 && random.generateDouble() < options.badChecksumRate)
+    if (options.badChecksumRate > 0 && random.generateDouble() < options.badChecksumRate) {
         frame[19] = char(frame.at(19) ^ 0x5A);
+        note->append(QStringLiteral(" bad-checksum"));
+    }
     if (options.garbageRate > 0 && random.generateDouble() < options.garbageRate) {
         QByteArray garbage(1 + int(random.bounded(8)), '\0');
         for (char& c : garbage)
             c = char(random.bounded(256));
         frame.prepend(garbage);
+        note->append(QStringLiteral(" garbage"));
     }
     return frame;
 }
@@ -151,10 +154,11 @@ void MeterSimulator::sendLive()
     SimReading reading = options.reading;
     reading.text = sequenceText(options, liveSent);
     reading.record = 0;
-    queue(damaged(SimFrames::readingFrame(SimFrames::Live, reading)));
+    QString note;
+    queue(damaged(SimFrames::readingFrame(SimFrames::Live, reading), &note));
     ++liveSent;
     if (!options.quiet)
-        print(QStringLiteral("live: %1 %2").arg(liveSent).arg(QString::fromLatin1(reading.text)));
+        print(QStringLiteral("live: %1 %2%3").arg(liveSent).arg(QString::fromLatin1(reading.text), note));
 }
 
 void MeterSimulator::queue(const QByteArray& bytes)
@@ -214,7 +218,8 @@ void MeterSimulator::handleCommand(const QByteArray& payload)
             SimReading reading = options.reading;
             reading.record = record;
             reading.text = QByteArray::number(record * 0.5, 'f', 2).rightJustified(5, ' ', true);
-            queue(damaged(SimFrames::readingFrame(SimFrames::Stored, reading)));
+            QString note;
+            queue(damaged(SimFrames::readingFrame(SimFrames::Stored, reading), &note));
         }
         return;
     }

@@ -64,7 +64,8 @@ private:
     void watchClient();
     void unplug();
     bool clientPresent() const;
-    QByteArray damaged(QByteArray frame);
+    // Applies the configured faults; notes what was done in note (" bad-checksum", " garbage").
+    QByteArray damaged(QByteArray frame, QString* note);
     void print(const QString& line);
 
     SimOptions options;
