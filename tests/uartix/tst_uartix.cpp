@@ -1,0 +1,818 @@
+#include "fakehiduart.h"
+#include "serialdeviceinf.h"
+#include "uartix.h"
+#include "uartixinf.h"
+
+#include <QApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QLibrary>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QWidget>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The substitute library's control entry points, resolved from the file the plug-in loads.
+struct Fake
+{
+    FakeHid_ResetFn reset = nullptr;
+    FakeHid_AddDeviceFn addDevice = nullptr;
+    FakeHid_RemoveDeviceFn removeDevice = nullptr;
+    FakeHid_QueueReadFn queueRead = nullptr;
+    FakeHid_PendingReadFn pendingRead = nullptr;
+    FakeHid_TakeWrittenFn takeWritten = nullptr;
+    FakeHid_SetStatusFn setStatus = nullptr;
+    FakeHid_SetNullHandleFn setNullHandle = nullptr;
+    FakeHid_CallCountFn callCount = nullptr;
+    FakeHid_OpenHandlesFn openHandles = nullptr;
+    FakeHid_LastOpenFn lastOpen = nullptr;
+    FakeHid_LastUartConfigFn lastUartConfig = nullptr;
+    FakeHid_LastTimeoutsFn lastTimeouts = nullptr;
+    FakeHid_LastFlushFn lastFlush = nullptr;
+    FakeHid_LastReadRequestFn lastReadRequest = nullptr;
+
+    bool resolve(QLibrary &lib)
+    {
+        reset = reinterpret_cast<FakeHid_ResetFn>(lib.resolve("FakeHid_Reset"));
+        addDevice = reinterpret_cast<FakeHid_AddDeviceFn>(lib.resolve("FakeHid_AddDevice"));
+        removeDevice
+            = reinterpret_cast<FakeHid_RemoveDeviceFn>(lib.resolve("FakeHid_RemoveDevice"));
+        queueRead = reinterpret_cast<FakeHid_QueueReadFn>(lib.resolve("FakeHid_QueueRead"));
+        pendingRead = reinterpret_cast<FakeHid_PendingReadFn>(lib.resolve("FakeHid_PendingRead"));
+        takeWritten = reinterpret_cast<FakeHid_TakeWrittenFn>(lib.resolve("FakeHid_TakeWritten"));
+        setStatus = reinterpret_cast<FakeHid_SetStatusFn>(lib.resolve("FakeHid_SetStatus"));
+        setNullHandle
+            = reinterpret_cast<FakeHid_SetNullHandleFn>(lib.resolve("FakeHid_SetNullHandle"));
+        callCount = reinterpret_cast<FakeHid_CallCountFn>(lib.resolve("FakeHid_CallCount"));
+        openHandles = reinterpret_cast<FakeHid_OpenHandlesFn>(lib.resolve("FakeHid_OpenHandles"));
+        lastOpen = reinterpret_cast<FakeHid_LastOpenFn>(lib.resolve("FakeHid_LastOpen"));
+        lastUartConfig
+            = reinterpret_cast<FakeHid_LastUartConfigFn>(lib.resolve("FakeHid_LastUartConfig"));
+        lastTimeouts = reinterpret_cast<FakeHid_LastTimeoutsFn>(lib.resolve("FakeHid_LastTimeouts"));
+        lastFlush = reinterpret_cast<FakeHid_LastFlushFn>(lib.resolve("FakeHid_LastFlush"));
+        lastReadRequest
+            = reinterpret_cast<FakeHid_LastReadRequestFn>(lib.resolve("FakeHid_LastReadRequest"));
+        return reset && addDevice && removeDevice && queueRead && pendingRead && takeWritten && setStatus
+            && setNullHandle && callCount && openHandles && lastOpen && lastUartConfig
+            && lastTimeouts && lastFlush && lastReadRequest;
+    }
+
+    void queue(const QByteArray &bytes)
+    {
+        queueRead(reinterpret_cast<const uint8_t *>(bytes.constData()), uint32_t(bytes.size()));
+    }
+
+    QByteArray written()
+    {
+        QByteArray bytes(4096, '\0');
+        bytes.resize(int(takeWritten(reinterpret_cast<uint8_t *>(bytes.data()), 4096)));
+        return bytes;
+    }
+};
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + 3) & 0xFF);
+    return bytes;
+}
+
+// A device-interface broadcast record of the HID class as Windows lays it out.
+QByteArray record(const QString &name)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(28 + 2 * (name.size() + 1)) << quint32(5) << quint32(0);
+    out << quint32(0x4D1E55B2) << quint16(0xF16F) << quint16(0x11CF);
+    for (quint8 b : { 0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30 })
+        out << b;
+    for (const QChar c : name)
+        out << quint16(c.unicode());
+    out << quint16(0);
+    return bytes;
+}
+
+// Devices as (serial, path) pairs.
+using DeviceList = QList<QPair<QString, QString>>;
+
+} // namespace
+
+// Receives the plug-in's signals by name, as a host that only knows the signatures does.
+class Recorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Recorder(QObject *device)
+    {
+        QObject::connect(device, SIGNAL(opened()), this, SLOT(onOpened()));
+        QObject::connect(device, SIGNAL(closed()), this, SLOT(onClosed()));
+        QObject::connect(device, SIGNAL(removed()), this, SLOT(onRemoved()));
+        QObject::connect(device, SIGNAL(arrival()), this, SLOT(onArrival()));
+        QObject::connect(device, SIGNAL(usbRefreshed(int)), this, SLOT(onUsbRefreshed(int)));
+        QObject::connect(device, SIGNAL(read(QByteArray)), this, SLOT(onRead(QByteArray)));
+    }
+
+    QStringList events;
+    QList<QByteArray> chunks;
+    std::function<void()> onFirstChunk;
+
+public slots:
+    void onOpened() { events << "opened"; }
+    void onClosed() { events << "closed"; }
+    void onRemoved() { events << "removed"; }
+    void onArrival() { events << "arrival"; }
+    void onUsbRefreshed(int count) { events << QStringLiteral("usbRefreshed %1").arg(count); }
+    void onRead(const QByteArray &data)
+    {
+        chunks << data;
+        if (chunks.size() == 1 && onFirstChunk)
+            onFirstChunk();
+    }
+};
+
+// A receiver for connections made by name through the plug-in's connectSignal.
+class SignalSink : public QObject
+{
+    Q_OBJECT
+
+public:
+    SignalSink() { connect(this, &SignalSink::ping, this, [this] { events << "ping"; }); }
+    QStringList events;
+
+signals:
+    void ping();
+
+public slots:
+    void onOpened() { events << "opened"; }
+    void onClosed() { events << "closed"; }
+    void onUsbRefreshed(int count) { events << QString::number(count); }
+};
+
+class UartixTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void metadata();
+    void casts_data();
+    void casts();
+    void enumeration_data();
+    void enumeration();
+    void openPassesConfiguration_data();
+    void openPassesConfiguration();
+    void openFailures_data();
+    void openFailures();
+    void refreshWhileOpenIsRefused();
+    void readChunks_data();
+    void readChunks();
+    void readerSurvivesNestedEventLoop();
+    void writeStatus_data();
+    void writeStatus();
+    void closeSignals();
+    void openThenCloseAtOnce();
+    void deviceChange_data();
+    void deviceChange();
+    void reopenedDeviceIsStillWatched();
+    void unusableLibrary_data();
+    void unusableLibrary();
+    void connectSignal_data();
+    void connectSignal();
+    void destroyWhileOpen();
+
+private:
+    void addDevices(const DeviceList &list);
+    QWidget *notificationWindow() const;
+    bool deviceChange(uint wParam, const QByteArray &broadcast);
+
+    QPluginLoader loader { QStringLiteral(UARTIX_PLUGIN) };
+    QLibrary fakeLibrary { QStringLiteral(FAKEHIDUART) };
+    Fake fake;
+    QPointer<QObject> root;
+    SerialDeviceInf *device = nullptr;
+    UartixInf *uartix = nullptr;
+};
+
+void UartixTest::initTestCase()
+{
+    QVERIFY2(fakeLibrary.load(), qPrintable(fakeLibrary.errorString()));
+    QVERIFY(fake.resolve(fakeLibrary));
+    root = loader.instance();
+    QVERIFY2(root, qPrintable(loader.errorString()));
+}
+
+void UartixTest::init()
+{
+    if (!root)
+        root = loader.instance();
+    device = qobject_cast<SerialDeviceInf *>(root);
+    uartix = qobject_cast<UartixInf *>(root);
+    QVERIFY(device && uartix);
+    device->close();
+    uartix->setUartConfig(9600, 3, 0, 0);
+    fake.reset();
+}
+
+void UartixTest::cleanup()
+{
+    if (device)
+        device->close();
+    // Queued read requests of the last test must not leak into the next one.
+    QCoreApplication::processEvents();
+    QCOMPARE(fake.openHandles(), 0);
+}
+
+void UartixTest::addDevices(const DeviceList &list)
+{
+    for (const auto &d : list)
+        fake.addDevice(d.first.toUtf8().constData(), d.second.toUtf8().constData());
+}
+
+QWidget *UartixTest::notificationWindow() const
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qstrcmp(w->metaObject()->className(), "USBNotification") == 0)
+            return w;
+    }
+    return nullptr;
+}
+
+// Delivers one device-change message, laid out as Windows sends it, to the notification window.
+bool UartixTest::deviceChange(uint wParam, const QByteArray &broadcast)
+{
+    QWidget *window = notificationWindow();
+    bool handled = false;
+    if (!window
+        || !QMetaObject::invokeMethod(window, "handleDeviceChange", Qt::DirectConnection,
+                                      Q_RETURN_ARG(bool, handled), Q_ARG(uint, wParam),
+                                      Q_ARG(QByteArray, broadcast)))
+        qWarning("no notification window to deliver the message to");
+    return handled;
+}
+
+void UartixTest::metadata()
+{
+    const QJsonObject meta = loader.metaData();
+    QCOMPARE(meta.value("IID").toString(), QStringLiteral("com.zq.UartixInf"));
+    QCOMPARE(meta.value("className").toString(), QStringLiteral("Uartix"));
+    // No metadata of our own: Qt 5.15's moc leaves the empty "MetaData" object out altogether.
+    QVERIFY(meta.value("MetaData").isUndefined() || meta.value("MetaData").isObject());
+    QVERIFY(meta.value("MetaData").toObject().isEmpty());
+    // The plug-in keeps one root object while it lives.
+    QCOMPARE(loader.instance(), root.data());
+}
+
+void UartixTest::casts_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("part"); // 0 the object, 1 SerialDeviceInf, 2 UartixInf, 3 none
+
+    QTest::newRow("class name") << QByteArray("Uartix") << 0;
+    QTest::newRow("SerialDeviceInf") << QByteArray("SerialDeviceInf") << 1;
+    QTest::newRow("com.zq.SerialDeviceInf") << QByteArray("com.zq.SerialDeviceInf") << 1;
+    QTest::newRow("UartixInf") << QByteArray("UartixInf") << 2;
+    QTest::newRow("com.zq.UartixInf") << QByteArray("com.zq.UartixInf") << 2;
+    QTest::newRow("QObject goes to the base") << QByteArray("QObject") << 0;
+    QTest::newRow("unknown") << QByteArray("com.zq.Other") << 3;
+}
+
+void UartixTest::casts()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, part);
+
+    void *expected = nullptr;
+    if (part == 0)
+        expected = root.data();
+    else if (part == 1)
+        expected = static_cast<void *>(device);
+    else if (part == 2)
+        expected = static_cast<void *>(uartix);
+    QCOMPARE(root->qt_metacast(name.constData()), expected);
+    if (part == 1 || part == 2)
+        QVERIFY(expected != static_cast<void *>(root.data()));
+    QCOMPARE(device->object(), root.data());
+}
+
+void UartixTest::enumeration_data()
+{
+    QTest::addColumn<DeviceList>("present");
+    QTest::addColumn<int>("numDevicesStatus");
+    QTest::addColumn<bool>("refreshed");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("openedNumber"); // -1: open() fails
+
+    const QString pathA = QStringLiteral("\\\\?\\hid#vid_10c4&pid_ea80#a");
+    const QString pathB = QStringLiteral("\\\\?\\hid#vid_10c4&pid_ea80#b");
+    QTest::newRow("none") << DeviceList() << 0 << true << 0 << -1;
+    QTest::newRow("one") << DeviceList { { "S1", pathA } } << 0 << true << 1 << 0;
+    QTest::newRow("two open the first")
+        << DeviceList { { "S1", pathA }, { "S2", pathB } } << 0 << true << 2 << 0;
+    QTest::newRow("empty serial left out")
+        << DeviceList { { "", pathA }, { "S2", pathB } } << 0 << true << 1 << 1;
+    QTest::newRow("empty path left out")
+        << DeviceList { { "S1", "" }, { "S2", pathB }, { "S3", pathA } } << 0 << true << 2 << 1;
+    QTest::newRow("long strings are cut, not overrun")
+        << DeviceList { { QString(400, 'S'), QString(700, 'p') } } << 0 << true << 1 << 0;
+    QTest::newRow("enumeration error")
+        << DeviceList { { "S1", pathA } } << 0x0F << false << 0 << -1;
+}
+
+void UartixTest::enumeration()
+{
+    QFETCH(DeviceList, present);
+    QFETCH(int, numDevicesStatus);
+    QFETCH(bool, refreshed);
+    QFETCH(int, count);
+    QFETCH(int, openedNumber);
+
+    addDevices(present);
+    fake.setStatus("HidUart_GetNumDevices", numDevicesStatus);
+    QSignalSpy usbRefreshed(root, SIGNAL(usbRefreshed(int)));
+    QVERIFY(usbRefreshed.isValid());
+    uartix->init(QStringLiteral(FAKEHIDUART));
+
+    QCOMPARE(usbRefreshed.count(), refreshed ? 1 : 0);
+    if (refreshed)
+        QCOMPARE(usbRefreshed.at(0).at(0).toInt(), count);
+    QCOMPARE(uartix->deviceCount(), count);
+    QCOMPARE(uartix->refreshDevices(), refreshed);
+    QCOMPARE(uartix->deviceCount(), count);
+
+    QSignalSpy opened(root, SIGNAL(opened()));
+    QCOMPARE(device->open(), openedNumber >= 0);
+    QCOMPARE(opened.count(), openedNumber >= 0 ? 1 : 0);
+    QCOMPARE(fake.openHandles(), openedNumber >= 0 ? 1 : 0);
+    if (openedNumber >= 0) {
+        uint32_t number = 0;
+        uint16_t vid = 0, pid = 0;
+        fake.lastOpen(&number, &vid, &pid);
+        QCOMPARE(int(number), openedNumber);
+        QCOMPARE(vid, uint16_t(0x10C4));
+        QCOMPARE(pid, uint16_t(0xEA80));
+    } else {
+        QCOMPARE(fake.callCount("HidUart_Open"), 0);
+    }
+}
+
+void UartixTest::openPassesConfiguration_data()
+{
+    QTest::addColumn<bool>("configure");
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("dataBits");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<int>("parity");
+
+    QTest::newRow("defaults") << false << 9600 << 3 << 0 << 0;
+    // setUartConfig takes stop bits before parity; the library takes parity first.
+    QTest::newRow("stop bits and parity differ") << true << 115200 << 2 << 1 << 4;
+    QTest::newRow("large baud rate") << true << 921600 << 3 << 0 << 2;
+}
+
+void UartixTest::openPassesConfiguration()
+{
+    QFETCH(bool, configure);
+    QFETCH(int, baudRate);
+    QFETCH(int, dataBits);
+    QFETCH(int, stopBits);
+    QFETCH(int, parity);
+
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    if (configure)
+        uartix->setUartConfig(baudRate, uchar(dataBits), uchar(stopBits), uchar(parity));
+    QVERIFY(device->open());
+
+    uint32_t gotBaud = 0;
+    uint8_t gotData = 0, gotParity = 0, gotStop = 0, gotFlow = 0;
+    fake.lastUartConfig(&gotBaud, &gotData, &gotParity, &gotStop, &gotFlow);
+    QCOMPARE(int(gotBaud), baudRate);
+    QCOMPARE(int(gotData), dataBits);
+    QCOMPARE(int(gotParity), parity);
+    QCOMPARE(int(gotStop), stopBits);
+    QCOMPARE(int(gotFlow), 0);
+
+    uint32_t readTimeout = 1, writeTimeout = 0;
+    fake.lastTimeouts(&readTimeout, &writeTimeout);
+    QCOMPARE(readTimeout, 0u);
+    QCOMPARE(writeTimeout, 500u);
+    int32_t transmit = 0, receive = 0;
+    fake.lastFlush(&transmit, &receive);
+    QCOMPARE(transmit, 1);
+    QCOMPARE(receive, 1);
+
+    // Already open: a second open is refused and opens nothing more.
+    QSignalSpy opened(root, SIGNAL(opened()));
+    QVERIFY(!device->open());
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(fake.openHandles(), 1);
+}
+
+void UartixTest::openFailures_data()
+{
+    QTest::addColumn<int>("openStatus");
+    QTest::addColumn<bool>("nullHandle");
+
+    QTest::newRow("library refuses") << 0x01 << false;
+    QTest::newRow("success without a handle") << 0 << true;
+}
+
+void UartixTest::openFailures()
+{
+    QFETCH(int, openStatus);
+    QFETCH(bool, nullHandle);
+
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    fake.setStatus("HidUart_Open", openStatus);
+    fake.setNullHandle(nullHandle);
+
+    QSignalSpy opened(root, SIGNAL(opened()));
+    QSignalSpy closed(root, SIGNAL(closed()));
+    QSignalSpy read(root, SIGNAL(read(QByteArray)));
+    QVERIFY(!device->open());
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(fake.callCount("HidUart_SetUartConfig"), 0);
+    QCOMPARE(device->write("x"), 3);
+
+    // No reader: nothing is read however long we wait, and closing reports nothing.
+    QTest::qWait(250);
+    QCOMPARE(fake.callCount("HidUart_Read"), 0);
+    device->close();
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(read.count(), 0);
+
+    // Once the library agrees, the same device opens.
+    fake.setStatus("HidUart_Open", 0);
+    fake.setNullHandle(0);
+    QVERIFY(device->open());
+}
+
+void UartixTest::refreshWhileOpenIsRefused()
+{
+    addDevices({ { "S1", "P1" }, { "S2", "P2" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QVERIFY(device->open());
+    fake.addDevice("S3", "P3");
+
+    QSignalSpy usbRefreshed(root, SIGNAL(usbRefreshed(int)));
+    QVERIFY(!uartix->refreshDevices());
+    QCOMPARE(usbRefreshed.count(), 0);
+    QCOMPARE(uartix->deviceCount(), 2);
+
+    device->close();
+    QVERIFY(uartix->refreshDevices());
+    QCOMPARE(usbRefreshed.count(), 1);
+    QCOMPARE(usbRefreshed.at(0).at(0).toInt(), 3);
+}
+
+void UartixTest::readChunks_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QList<int>>("chunks");
+
+    QTest::newRow("nothing") << 0 << QList<int>();
+    QTest::newRow("one byte") << 1 << QList<int> { 1 };
+    QTest::newRow("a whole chunk") << 1024 << QList<int> { 1024 };
+    QTest::newRow("more than a chunk") << 1500 << QList<int> { 1024, 476 };
+    QTest::newRow("three chunks") << 2049 << QList<int> { 1024, 1024, 1 };
+}
+
+void UartixTest::readChunks()
+{
+    QFETCH(int, size);
+    QFETCH(QList<int>, chunks);
+
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QSignalSpy read(root, SIGNAL(read(QByteArray)));
+    QVERIFY(read.isValid());
+    QVERIFY(device->open());
+    const QByteArray sent = pattern(size);
+    fake.queue(sent);
+
+    // The reader polls every 100 ms: give it time for every chunk and a few empty polls.
+    QTRY_COMPARE_WITH_TIMEOUT(read.count(), chunks.size(), 3000);
+    QTest::qWait(350);
+    QCOMPARE(read.count(), chunks.size());
+    QVERIFY(fake.callCount("HidUart_Read") > chunks.size());
+    QCOMPARE(fake.lastReadRequest(), 1024u);
+
+    QByteArray received;
+    for (int i = 0; i < chunks.size(); ++i) {
+        const QByteArray chunk = read.at(i).at(0).toByteArray();
+        QCOMPARE(chunk.size(), chunks.at(i));
+        received += chunk;
+    }
+    QCOMPARE(received, sent);
+}
+
+void UartixTest::readerSurvivesNestedEventLoop()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    Recorder recorder(root);
+    // A receiver that spins an event loop on its first chunk, as a host showing a dialog does:
+    // read requests keep arriving meanwhile.
+    int readsDuringWait = 0;
+    recorder.onFirstChunk = [&] {
+        const int before = fake.callCount("HidUart_Read");
+        QTest::qWait(350);
+        readsDuringWait = fake.callCount("HidUart_Read") - before;
+    };
+    QVERIFY(device->open());
+    const QByteArray sent = pattern(1500);
+    fake.queue(sent);
+
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.chunks.size(), 2, 3000);
+    QCOMPARE(recorder.chunks.join(), sent);
+    QCOMPARE(readsDuringWait, 0); // nested polls leave the bytes where they are
+}
+
+void UartixTest::writeStatus_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<int>("writeStatus");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray command = QByteArray::fromHex("aabb0301020304");
+    QTest::newRow("before open") << false << 0 << command << 3 << QByteArray();
+    QTest::newRow("open") << true << 0 << command << 0 << command;
+    QTest::newRow("zero bytes inside") << true << 0 << QByteArray("\x00\x01\x00", 3) << 0
+                                       << QByteArray("\x00\x01\x00", 3);
+    QTest::newRow("library status passed on") << true << 0x11 << command << 0x11 << QByteArray();
+}
+
+void UartixTest::writeStatus()
+{
+    QFETCH(bool, open);
+    QFETCH(int, writeStatus);
+    QFETCH(QByteArray, data);
+
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    if (open)
+        QVERIFY(device->open());
+    fake.setStatus("HidUart_Write", writeStatus);
+
+    QTEST(device->write(data), "result");
+    QTEST(fake.written(), "written");
+    QCOMPARE(fake.callCount("HidUart_Write"), open ? 1 : 0);
+}
+
+void UartixTest::closeSignals()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QSignalSpy closed(root, SIGNAL(closed()));
+    QVERIFY(closed.isValid());
+
+    device->close();
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(fake.callCount("HidUart_Close"), 0);
+
+    QVERIFY(device->open());
+    device->close();
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(fake.callCount("HidUart_Close"), 1);
+    QCOMPARE(fake.openHandles(), 0);
+    QCOMPARE(device->write("x"), 3);
+
+    device->close();
+    QCOMPARE(closed.count(), 1);
+
+    // Nothing is read after the close, even with bytes waiting and requests still queued.
+    QSignalSpy read(root, SIGNAL(read(QByteArray)));
+    QTest::qWait(250);
+    QCOMPARE(read.count(), 0);
+
+    // The list survives a close: the device opens again without a new enumeration.
+    QVERIFY(device->open());
+    fake.queue("abc");
+    QTRY_COMPARE(read.count(), 1);
+    QCOMPARE(read.at(0).at(0).toByteArray(), QByteArray("abc"));
+}
+
+void UartixTest::openThenCloseAtOnce()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QSignalSpy closed(root, SIGNAL(closed()));
+
+    // A close that comes before the reader thread has run must still stop it promptly.
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(device->open());
+        QElapsedTimer timer;
+        timer.start();
+        device->close();
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    }
+    QCOMPARE(closed.count(), 20);
+}
+
+void UartixTest::deviceChange_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<uint>("wParam");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("unplugged"); // serial the library no longer lists
+    QTest::addColumn<QString>("plugged"); // serial the library lists from now on
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<bool>("stillOpen");
+    QTest::addColumn<int>("countAfter");
+
+    const QString bridge = QStringLiteral("\\\\?\\hid#vid_10c4&pid_ea80#6&1&0&0000#{4d1e55b2}");
+    const QString mouse = QStringLiteral("\\\\?\\hid#vid_046d&pid_c077#7&2&0&0000#{4d1e55b2}");
+    const uint arrival = 0x8000;
+    const uint removal = 0x8004;
+
+    QTest::newRow("unplug the open device, other letter case")
+        << true << removal << bridge.toUpper() << "S1" << QString()
+        << QStringList { "closed", "removed", "usbRefreshed 1" } << false << 1;
+    QTest::newRow("unplug the open device, same case")
+        << true << removal << bridge << "S1" << QString()
+        << QStringList { "closed", "removed", "usbRefreshed 1" } << false << 1;
+    QTest::newRow("unplug another device while open")
+        << true << removal << mouse << QString() << QString() << QStringList() << true << 2;
+    QTest::newRow("unplug the bridge while nothing is open")
+        << false << removal << bridge << "S1" << QString() << QStringList { "usbRefreshed 1" }
+        << false << 1;
+    QTest::newRow("plug in a bridge while closed")
+        << false << arrival << mouse << QString() << "S3"
+        << QStringList { "arrival", "usbRefreshed 3" } << false << 3;
+    QTest::newRow("plug in a mouse while open")
+        << true << arrival << mouse << QString() << QString() << QStringList { "arrival" } << true
+        << 2;
+    QTest::newRow("other change is not handled")
+        << true << 0x0007u << bridge << QString() << QString() << QStringList() << true << 2;
+}
+
+void UartixTest::deviceChange()
+{
+    QFETCH(bool, open);
+    QFETCH(uint, wParam);
+    QFETCH(QString, name);
+    QFETCH(QString, unplugged);
+    QFETCH(QString, plugged);
+    QFETCH(QStringList, events);
+    QFETCH(bool, stillOpen);
+    QFETCH(int, countAfter);
+
+    const QString bridge = QStringLiteral("\\\\?\\hid#vid_10c4&pid_ea80#6&1&0&0000#{4d1e55b2}");
+    addDevices({ { "S1", bridge }, { "S2", "\\\\?\\hid#vid_10c4&pid_ea80#6&2&0&0000" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QVERIFY(notificationWindow());
+    QVERIFY(notificationWindow()->isHidden());
+    if (open)
+        QVERIFY(device->open());
+    if (!unplugged.isEmpty())
+        fake.removeDevice(unplugged.toUtf8().constData());
+    if (!plugged.isEmpty())
+        fake.addDevice(plugged.toUtf8().constData(), "\\\\?\\new");
+
+    Recorder recorder(root);
+    QCOMPARE(deviceChange(wParam, record(name)), wParam == 0x8000 || wParam == 0x8004);
+    QCOMPARE(recorder.events, events);
+    QCOMPARE(device->write("x") != 3, stillOpen);
+    QCOMPARE(uartix->deviceCount(), countAfter);
+}
+
+void UartixTest::reopenedDeviceIsStillWatched()
+{
+    const QString bridge = QStringLiteral("\\\\?\\hid#vid_10c4&pid_ea80#6&1&0&0000");
+    addDevices({ { "S1", bridge } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QVERIFY(device->open());
+    device->close();
+    // Opened again without a new enumeration in between.
+    QVERIFY(device->open());
+    fake.removeDevice("S1");
+
+    Recorder recorder(root);
+    QVERIFY(deviceChange(0x8004, record(bridge)));
+    QCOMPARE(recorder.events, QStringList({ "closed", "removed", "usbRefreshed 0" }));
+    QCOMPARE(fake.openHandles(), 0);
+}
+
+void UartixTest::unusableLibrary_data()
+{
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("missing file") << QStringLiteral("/nonexistent/libnohiduart.so");
+    QTest::newRow("lacks an entry point") << QStringLiteral(FAKEHIDUART_PARTIAL);
+    QTest::newRow("no file name") << QString();
+}
+
+void UartixTest::unusableLibrary()
+{
+    QFETCH(QString, file);
+
+    // A working binding first, so the failed load must also drop it.
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QCOMPARE(uartix->deviceCount(), 1);
+
+    QSignalSpy usbRefreshed(root, SIGNAL(usbRefreshed(int)));
+    QSignalSpy opened(root, SIGNAL(opened()));
+    uartix->init(file);
+    QCOMPARE(uartix->deviceCount(), 0);
+    QVERIFY(!uartix->refreshDevices());
+    QVERIFY(!device->open());
+    QCOMPARE(device->write("x"), 3);
+    QCOMPARE(usbRefreshed.count(), 0);
+    QCOMPARE(opened.count(), 0);
+    // A device change still reaches a harmless refresh.
+    QVERIFY(deviceChange(0x8000, QByteArray()));
+
+    // A good library makes the plug-in usable again.
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QCOMPARE(uartix->deviceCount(), 1);
+    QVERIFY(device->open());
+}
+
+void UartixTest::connectSignal_data()
+{
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QStringList>("events");
+
+    QTest::newRow("closed to a slot") << QByteArray(SIGNAL(closed())) << QByteArray(SLOT(onClosed()))
+                                      << true << QStringList { "closed" };
+    QTest::newRow("opened to a slot") << QByteArray(SIGNAL(opened())) << QByteArray(SLOT(onOpened()))
+                                      << true << QStringList { "opened" };
+    QTest::newRow("signal to signal") << QByteArray(SIGNAL(opened())) << QByteArray(SIGNAL(ping()))
+                                      << true << QStringList { "ping" };
+    QTest::newRow("unknown signal") << QByteArray(SIGNAL(vanished())) << QByteArray(SLOT(onClosed()))
+                                    << false << QStringList();
+    QTest::newRow("unknown slot") << QByteArray(SIGNAL(closed())) << QByteArray(SLOT(onNothing()))
+                                  << false << QStringList();
+    QTest::newRow("mismatched arguments")
+        << QByteArray(SIGNAL(opened())) << QByteArray(SLOT(onUsbRefreshed(int))) << false
+        << QStringList();
+}
+
+void UartixTest::connectSignal()
+{
+    QFETCH(QByteArray, signal);
+    QFETCH(QByteArray, method);
+    QFETCH(bool, result);
+    QFETCH(QStringList, events);
+
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    // The host's view of the root object: the class is known from the plug-in's metadata.
+    QCOMPARE(root->metaObject()->className(), "Uartix");
+    Uartix *object = static_cast<Uartix *>(root.data());
+    SignalSink sink;
+
+    QCOMPARE(object->connectSignal(signal.constData(), &sink, method.constData(), true), result);
+    device->open();
+    device->close();
+    QCOMPARE(sink.events, events);
+
+    QCOMPARE(object->connectSignal(signal.constData(), &sink, method.constData(), false), result);
+    sink.events.clear();
+    device->open();
+    device->close();
+    QCOMPARE(sink.events, QStringList());
+}
+
+void UartixTest::destroyWhileOpen()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QVERIFY(device->open());
+    fake.queue(pattern(100));
+    QTest::qWait(50);
+
+    // The host forgot to close: the object closes the device and stops its reader itself.
+    delete root.data();
+    QVERIFY(root.isNull());
+    QCOMPARE(fake.openHandles(), 0);
+    QVERIFY(!notificationWindow());
+    QTest::qWait(250); // a queued read request for the dead object must not crash
+
+    // A new root object comes from the plug-in's entry point.
+    root = loader.instance();
+    QVERIFY(root);
+    device = qobject_cast<SerialDeviceInf *>(root);
+    QVERIFY(device);
+    QCOMPARE(device->write("x"), 3);
+}
+
+QTEST_MAIN(UartixTest)
+#include "tst_uartix.moc"
