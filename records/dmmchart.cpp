@@ -587,20 +587,11 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
     const double plotX = plotRect.x();
     painter.setPen(solidPen(line->color));
 
-    // Up to two points per pixel column the polyline is drawn as it is.
-    if (visible <= 2 * qMax(1, plotRect.width())) {
-        polyline.resize(visible);
-        QPoint* out = polyline.data();
-        for (int b = 0; b < visible; ++b)
-            out[b] = QPoint(int(b * xStep + plotX), toPixel(base - yScale * v[b]));
-        painter.drawPolyline(polyline.constData(), visible);
-        return;
-    }
-
-    // Denser data: every segment between two points of one column is vertical, so together they
-    // cover exactly the column's span from its lowest to its highest point. Drawing that span
-    // as a 1-pixel rectangle plus the segments that join neighbouring columns gives the same
-    // pixels as the full polyline at a fraction of the cost.
+    // The line is the union of the segments between neighbouring points. Every segment between
+    // two points of one pixel column is vertical, so together they cover exactly the column's
+    // span from its lowest to its highest point: that span is drawn as a 1-pixel rectangle, and
+    // only the segments that join neighbouring columns are stroked. A million points thus cost
+    // about as much as the plot has columns, and the pixels are those of every segment drawn.
     spans.clear();
     joins.clear();
     int column = INT_MIN;

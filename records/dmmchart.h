@@ -120,7 +120,6 @@ private:
     double base = 0.0;
     bool gridValid = false;
     // Scratch buffers of the line pass, kept to avoid allocating on every redraw.
-    QVector<QPoint> polyline;
     QVector<QLine> joins;
     QVector<QRect> spans;
 };
