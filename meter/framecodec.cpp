@@ -3,8 +3,15 @@
 #include "dmmdata.h"
 
 #include <QDateTime>
-#include <QDebug>
-#include <QtNumeric>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcMeterFrames, "vibview.meter.frames")
 
 namespace FrameCodec {
 
@@ -14,6 +21,41 @@ namespace {
 char bcd(int v)
 {
     return char(((v / 10) * 16 + v % 10) & 0xFF);
+}
+
+// The local time of now. Converting to local time reads the zone file each time, so readings
+// decoded within the same millisecond share one conversion.
+QDateTime localNow()
+{
+    thread_local qint64 cachedMs = -1;
+    thread_local QDateTime cached;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms != cachedMs) {
+        cached = QDateTime::fromMSecsSinceEpoch(ms);
+        cachedMs = ms;
+    }
+    return cached;
+}
+
+// The value field read as a decimal number with a point, blanks around it ignored; anything
+// else (including text that only starts like a number) is 0.0. Independent of the user's locale.
+double parseNumber(const char* text, int size)
+{
+    const char* begin = text;
+    const char* end = text + size;
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
+        --end;
+    if (begin < end && *begin == '+')
+        ++begin;
+    if (begin == end || !(std::isdigit(uchar(*begin)) || *begin == '.' || *begin == '-'))
+        return 0.0;
+    double value = 0.0;
+    const std::from_chars_result result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
+        return 0.0;
+    return value;
 }
 
 int nibble(const QByteArray& frame, int offset)
@@ -200,34 +242,32 @@ DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText)
     data->setBattery(batteryLevel(nibble(frame, 17)));
 
     // The over-range test looks at six characters (offsets 4 to 9), the number at five.
-    const QByteArray t6 = frame.mid(4, 6);
-    if (t6.contains('L')) {
-        const bool negative = t6.contains('-');
+    const char* t6 = frame.constData() + 4;
+    const auto t6Has = [t6](char c) { return std::memchr(t6, c, 6) != nullptr; };
+    if (t6Has('L')) {
+        const bool negative = t6Has('-');
         data->addText(negative ? QStringLiteral("   -OL") : QStringLiteral("    OL"));
         data->addValue(0.0);
         data->setState(negative ? DmmData::NegativeOverRange : DmmData::OverRange);
-    } else if (t6.contains("--")) {
+    } else if (std::search(t6, t6 + 6, "--", "--" + 2) != t6 + 6) {
         data->addText(QStringLiteral("----"));
         data->addValue(0.0);
         data->setState(DmmData::NoReading);
     } else {
-        QByteArray field = frame.mid(4, 5);
-        field.replace('\0', ' ');
-        const QString text = QString::fromLatin1(field);
-        bool ok = false;
-        const double value = text.trimmed().toDouble(&ok);
-        data->addText(text);
-        // Text such as "  nan" parses but is no reading the chart could scale to.
-        data->addValue(ok && qIsFinite(value) ? value : 0.0);
+        char field[5];
+        for (int i = 0; i < 5; ++i)
+            field[i] = t6[i] == '\0' ? ' ' : t6[i];
+        data->addText(QString::fromLatin1(field, 5));
+        data->addValue(parseNumber(field, 5));
         data->setState(DmmData::Numeric);
     }
 
     if (type == StoredReading) {
         data->setStoreIndex(nibble(frame, 9) * 1000 + nibble(frame, 10) * 100
                             + nibble(frame, 11) * 10 + nibble(frame, 12));
-        qDebug().noquote() << "stored frame" << QString::fromLatin1(frame.toHex());
+        qCDebug(lcMeterFrames).noquote() << "stored frame" << QString::fromLatin1(frame.toHex());
     }
-    data->setDateTime(QDateTime::currentDateTime());
+    data->setDateTime(localNow());
     data->setFromStore(type == StoredReading);
     return data;
 }

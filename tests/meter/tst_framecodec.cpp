@@ -153,6 +153,16 @@ void FrameCodecTest::decodesReading_data()
                                               << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
     QTest::newRow("single dash is a number") << value("20202d3120") << false << "  -1 " << -1.0 << 0
                                              << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("plus sign") << value("2b312e3530") << false << "+1.50" << 1.5 << 0 << "10-1kHz" << 1 << 2
+                               << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("two points is no number") << value("312e322e33") << false << "1.2.3" << 0.0 << 0
+                                             << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("nan is no number") << value("206e616e20") << false << " nan " << 0.0 << 0 << "10-1kHz" << 1
+                                      << 2 << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("blank field") << value("0000000000") << false << "     " << 0.0 << 0 << "10-1kHz" << 1
+                                 << 2 << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("Latin-1 text") << value("20b5202020") << false << QStringLiteral(" \u00b5   ") << 0.0 << 0
+                                  << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
     QTest::newRow("codes: status 5, ASCII unit 2, band 1, Ap, battery 3 bits")
         << patched(liveExample, 13, QByteArray::fromHex("01f5320103")) << false << "12.34" << 12.34 << 0
         << "10-10kHz" << 5 << 2 << "cm/s" << "Ap" << 1 << 0;
