@@ -77,35 +77,67 @@ bool isTextFormat(const QString& format)
 
 // Days since 1899-12-30 with the time as a fraction: the 1900 date system, in which the serial
 // of every date from March 1900 on counts the non-existent 1900-02-29.
-bool dateSerial(const QDateTime& dt, double* serial)
+bool dateSerial(const QDate& date, const QTime& time, double* serial)
 {
-    if (!dt.isValid() || dt.date() < QDate(1900, 1, 1) || dt.date() > QDate(9999, 12, 31))
+    if (!date.isValid() || !time.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31))
         return false;
-    qint64 days = QDate(1899, 12, 30).daysTo(dt.date());
-    if (dt.date() < QDate(1900, 3, 1))
+    qint64 days = QDate(1899, 12, 30).daysTo(date);
+    if (date < QDate(1900, 3, 1))
         --days;
-    *serial = double(days) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+    *serial = double(days) + time.msecsSinceStartOfDay() / 86400000.0;
     return true;
 }
 
-QDateTime parseDateTime(const QString& text)
+// Reads a run of 1..maxDigits digits at pos.
+bool number(const QString& text, int& pos, int maxDigits, int* value)
 {
-    static const char* const patterns[] = {
-        "yyyy-MM-dd hh:mm:ss",
-        "yyyy-MM-dd hh:mm",
-        "yyyy-MM-ddThh:mm:ss",
-        "yyyy-MM-dd",
-        "yyyy/MM/dd hh:mm:ss",
-        "yyyy/MM/dd hh:mm",
-        "yyyy/MM/dd",
-    };
-    const QString trimmed = text.trimmed();
-    for (const char* pattern : patterns) {
-        const QDateTime dt = QDateTime::fromString(trimmed, QLatin1String(pattern));
-        if (dt.isValid())
-            return dt;
+    int digits = 0;
+    *value = 0;
+    while (pos < text.size() && digits < maxDigits && text.at(pos).isDigit()) {
+        *value = *value * 10 + text.at(pos).digitValue();
+        ++pos;
+        ++digits;
     }
-    return QDateTime();
+    return digits > 0;
+}
+
+// "yyyy-MM-dd", "yyyy/MM/dd", either followed by " hh:mm[:ss]" or "Thh:mm[:ss]". Parsed by hand:
+// QDateTime's parser consults the local time zone, which costs a file lookup per cell.
+bool parseDateTime(const QString& input, QDate* date, QTime* time)
+{
+    const QString text = input.trimmed();
+    int pos = 0, y, mo, d, h = 0, mi = 0, sec = 0;
+    if (!number(text, pos, 4, &y) || pos != 4 || pos >= text.size())
+        return false;
+    const QChar separator = text.at(pos);
+    if (separator != QLatin1Char('-') && separator != QLatin1Char('/'))
+        return false;
+    ++pos;
+    if (!number(text, pos, 2, &mo) || pos >= text.size() || text.at(pos) != separator)
+        return false;
+    ++pos;
+    if (!number(text, pos, 2, &d))
+        return false;
+    if (pos < text.size()) {
+        if (text.at(pos) != QLatin1Char(' ') && text.at(pos) != QLatin1Char('T'))
+            return false;
+        ++pos;
+        if (!number(text, pos, 2, &h) || pos >= text.size() || text.at(pos) != QLatin1Char(':'))
+            return false;
+        ++pos;
+        if (!number(text, pos, 2, &mi))
+            return false;
+        if (pos < text.size()) {
+            if (text.at(pos) != QLatin1Char(':'))
+                return false;
+            ++pos;
+            if (!number(text, pos, 2, &sec) || pos != text.size())
+                return false;
+        }
+    }
+    *date = QDate(y, mo, d);
+    *time = QTime(h, mi, sec);
+    return date->isValid() && time->isValid();
 }
 
 // What a spreadsheet server makes of a value put into a cell of the given number format.
@@ -140,8 +172,9 @@ XlsCell makeCell(const QVariant& value, int format, const QString& formatText)
     }
     case QMetaType::QDateTime:
     case QMetaType::QDate: {
+        const QDateTime dt = value.toDateTime();
         double serial;
-        if (dateSerial(value.toDateTime(), &serial)) {
+        if (dateSerial(dt.date(), dt.time(), &serial)) {
             cell.type = XlsCell::Number;
             cell.number = serial;
             return cell;
@@ -157,7 +190,10 @@ XlsCell makeCell(const QVariant& value, int format, const QString& formatText)
         return cell;
     if (!isTextFormat(formatText)) {
         double serial;
-        if (isDateFormat(formatText) && dateSerial(parseDateTime(text), &serial)) {
+        QDate date;
+        QTime time;
+        if (isDateFormat(formatText) && parseDateTime(text, &date, &time)
+            && dateSerial(date, time, &serial)) {
             cell.type = XlsCell::Number;
             cell.number = serial;
             return cell;
@@ -175,8 +211,18 @@ XlsCell makeCell(const QVariant& value, int format, const QString& formatText)
     return cell;
 }
 
+// Characters a date format shows; -1 for formats that are not dates.
+int dateFormatWidth(const QString& format)
+{
+    if (!isDateFormat(format))
+        return -1;
+    QString plain = format;
+    plain.remove(QRegularExpression(QStringLiteral("\\[[^\\]]*\\]|[\"\\\\]")));
+    return plain.size();
+}
+
 // Characters a cell shows, East Asian wide characters counted twice.
-int displayWidth(const XlsCell& cell, const QString& formatText)
+int displayWidth(const XlsCell& cell, int dateWidth)
 {
     QString shown;
     switch (cell.type) {
@@ -188,19 +234,19 @@ int displayWidth(const XlsCell& cell, const QString& formatText)
         shown = cell.text;
         break;
     case XlsCell::Number:
-        if (isDateFormat(formatText)) {
-            QString plain = formatText;
-            plain.remove(QRegularExpression(QStringLiteral("\\[[^\\]]*\\]|[\"\\\\]")));
-            return plain.size();
-        }
+        if (dateWidth >= 0)
+            return dateWidth;
         shown = QString::number(cell.number, 'g', 10);
         break;
     }
     int widest = 0;
-    for (const QString& line : shown.split(QLatin1Char('\n'))) {
-        int width = 0;
-        for (QChar c : line)
-            width += c.unicode() >= 0x2E80 ? 2 : 1;
+    int width = 0;
+    for (QChar c : shown) {
+        if (c == QLatin1Char('\n')) {
+            width = 0;
+            continue;
+        }
+        width += c.unicode() >= 0x2E80 ? 2 : 1;
         widest = std::max(widest, width);
     }
     return widest;
@@ -410,12 +456,15 @@ private:
         WorkbookSheet& s = sheet();
         if (s.columnWidths.size() < rect.right)
             s.columnWidths.resize(rect.right);
+        QVector<int> dateWidths;
+        for (const QString& format : qAsConst(book->formats))
+            dateWidths << dateFormatWidth(format);
         for (int c = rect.left; c <= rect.right; ++c) {
             int widest = 0;
             for (const auto& row : s.rows) {
                 if (row.size() >= c) {
                     const XlsCell& x = row.at(c - 1);
-                    widest = std::max(widest, displayWidth(x, book->formats.at(x.format)));
+                    widest = std::max(widest, displayWidth(x, dateWidths.at(x.format)));
                 }
             }
             // One character of padding; an empty column keeps the default width.

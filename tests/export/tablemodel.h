@@ -36,7 +36,7 @@ public:
         case 0:
             return r + 1;
         case 1:
-            return QDateTime(QDate(2026, 12, 7), QTime(8, 0)).addSecs(r).toString(
+            return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(r).toString(
                 QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         case 2:
             return QStringLiteral("Vrms");
@@ -52,7 +52,7 @@ public:
 
     static QDateTime generatedTime(int row)
     {
-        return QDateTime(QDate(2026, 12, 7), QTime(8, 0)).addSecs(row);
+        return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(row);
     }
 
 private:

@@ -363,7 +363,7 @@ void XlsExportTest::fullSheet()
     const QJsonArray t = cellOf(sheet, 65535, 1).value(QStringLiteral("value")).toArray();
     const QDateTime expected = TableModel::generatedTime(65534);
     QCOMPARE(QDateTime(QDate(t.at(0).toInt(), t.at(1).toInt(), t.at(2).toInt()),
-                 QTime(t.at(3).toInt(), t.at(4).toInt(), t.at(5).toInt())),
+                 QTime(t.at(3).toInt(), t.at(4).toInt(), t.at(5).toInt()), Qt::UTC),
         expected);
 }
 
