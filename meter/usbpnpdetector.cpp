@@ -11,3 +11,10 @@ void USBPNPDetector::report(const DeviceChange& change)
     else
         emit deviceRemoved(info);
 }
+
+// Known to the meta-type system from start-up, before the first detector or link exists.
+static void registerDeviceInfoType()
+{
+    registerHIDDeviceInfo();
+}
+Q_CONSTRUCTOR_FUNCTION(registerDeviceInfoType)
