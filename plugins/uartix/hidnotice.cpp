@@ -4,12 +4,12 @@
 
 namespace {
 
-quint32 readDword(const QByteArray &bytes, int offset)
+quint32 readDword(const QByteArray& bytes, int offset)
 {
     return qFromLittleEndian<quint32>(bytes.constData() + offset);
 }
 
-void appendDword(QByteArray &bytes, quint32 value)
+void appendDword(QByteArray& bytes, quint32 value)
 {
     char raw[4];
     qToLittleEndian(value, raw);
@@ -19,18 +19,18 @@ void appendDword(QByteArray &bytes, quint32 value)
 // The device-interface class of HID devices, {4D1E55B2-F16F-11CF-88CB-001111000030}, in the
 // GUID's memory layout.
 const char hidClassGuid[16] = { '\xB2', '\x55', '\x1E', '\x4D', '\x6F', '\xF1', '\xCF', '\x11',
-                                '\x88', '\xCB', '\x00', '\x11', '\x11', '\x00', '\x00', '\x30' };
+    '\x88', '\xCB', '\x00', '\x11', '\x11', '\x00', '\x00', '\x30' };
 
 } // namespace
 
-quint32 HidNotice::deviceType(const QByteArray &broadcast)
+quint32 HidNotice::deviceType(const QByteArray& broadcast)
 {
     if (broadcast.size() < HeaderSize)
         return 0;
     return readDword(broadcast, 4);
 }
 
-QString HidNotice::deviceName(const QByteArray &broadcast)
+QString HidNotice::deviceName(const QByteArray& broadcast)
 {
     // The record's own size field bounds the name; a record claiming more than we hold is cut.
     int end = broadcast.size();
@@ -46,7 +46,7 @@ QString HidNotice::deviceName(const QByteArray &broadcast)
     return name;
 }
 
-QByteArray HidNotice::interfaceBroadcast(const QString &name)
+QByteArray HidNotice::interfaceBroadcast(const QString& name)
 {
     QByteArray bytes;
     const int size = NameOffset + (name.size() + 1) * 2;
@@ -63,8 +63,8 @@ QByteArray HidNotice::interfaceBroadcast(const QString &name)
     return bytes;
 }
 
-HidNotice HidNotice::decide(quint32 message, quint32 wParam, const QByteArray &broadcast,
-                            const QString &openPath)
+HidNotice HidNotice::decide(
+    quint32 message, quint32 wParam, const QByteArray& broadcast, const QString& openPath)
 {
     HidNotice notice;
     if (message != DeviceChangeMessage)
@@ -79,8 +79,8 @@ HidNotice HidNotice::decide(quint32 message, quint32 wParam, const QByteArray &b
         notice.handled = true;
         if (interface) {
             // The library's path and the broadcast name of one device may differ in letter case.
-            notice.removed = !openPath.isEmpty()
-                && deviceName(broadcast).toUpper() == openPath.toUpper();
+            notice.removed
+                = !openPath.isEmpty() && deviceName(broadcast).toUpper() == openPath.toUpper();
             notice.refresh = true;
         }
     }

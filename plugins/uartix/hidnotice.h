@@ -24,15 +24,15 @@ struct HidNotice
     bool refresh = false; // enumerate the bridge devices again
 
     // openPath is the path of the open device, empty when nothing is open.
-    static HidNotice decide(quint32 message, quint32 wParam, const QByteArray &broadcast,
-                            const QString &openPath);
+    static HidNotice decide(
+        quint32 message, quint32 wParam, const QByteArray& broadcast, const QString& openPath);
 
     // The device type of the record's header, or 0 when the record is too short to hold one.
-    static quint32 deviceType(const QByteArray &broadcast);
+    static quint32 deviceType(const QByteArray& broadcast);
     // The zero-terminated UTF-16 name of a device-interface record, bounded by the record.
-    static QString deviceName(const QByteArray &broadcast);
+    static QString deviceName(const QByteArray& broadcast);
     // A device-interface record of the HID class naming the device, as Windows would send it.
-    static QByteArray interfaceBroadcast(const QString &name);
+    static QByteArray interfaceBroadcast(const QString& name);
 };
 
 #endif // HIDNOTICE_H

@@ -6,8 +6,8 @@
 
 namespace {
 
-template<typename Fn>
-void bind(QLibrary &library, const char *name, Fn &entry, QStringList &missing)
+template <typename Fn>
+void bind(QLibrary& library, const char* name, Fn& entry, QStringList& missing)
 {
     entry = reinterpret_cast<Fn>(library.resolve(name));
     if (!entry)
@@ -16,7 +16,7 @@ void bind(QLibrary &library, const char *name, Fn &entry, QStringList &missing)
 
 } // namespace
 
-bool HidUartLibrary::load(const QString &libraryFile)
+bool HidUartLibrary::load(const QString& libraryFile)
 {
     clear();
     // A QLibrary object going out of scope does not unload: the library stays for the process.

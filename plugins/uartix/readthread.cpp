@@ -2,11 +2,10 @@
 
 #include "uartix.h"
 
-ReadThread::ReadThread(Uartix *target, QObject *parent)
+ReadThread::ReadThread(Uartix* target, QObject* parent)
     : QThread(parent)
     , target(target)
-{
-}
+{ }
 
 void ReadThread::requestStop()
 {

@@ -15,7 +15,7 @@ class ReadThread : public QThread
     Q_OBJECT
 
 public:
-    explicit ReadThread(Uartix *target, QObject *parent = nullptr);
+    explicit ReadThread(Uartix* target, QObject* parent = nullptr);
 
     // Once this returns the thread no longer touches its target, even if it has not finished yet,
     // so the target may go away while a stuck thread is still winding down.
@@ -24,7 +24,7 @@ public:
     // Cleared on construction, not in run(): a stop requested before the new thread got to run
     // must not be wiped out.
     std::atomic<bool> stopRequested { false };
-    Uartix *const target;
+    Uartix* const target;
 
 protected:
     void run() override;

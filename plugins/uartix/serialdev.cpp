@@ -1,9 +1,8 @@
 #include "serialdev.h"
 
-SerialDev::SerialDev(QObject *parent)
+SerialDev::SerialDev(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 void SerialDev::setOpened(bool opened)
 {

@@ -12,11 +12,11 @@ class SerialDev : public QObject
     Q_OBJECT
 
 public:
-    explicit SerialDev(QObject *parent = nullptr);
+    explicit SerialDev(QObject* parent = nullptr);
 
     virtual bool open() = 0;
     virtual void close() = 0;
-    virtual int write(const QByteArray &data) = 0;
+    virtual int write(const QByteArray& data) = 0;
     // Reads one chunk; the reader thread invokes it on the object's thread.
     Q_INVOKABLE virtual void readData() = 0;
     virtual bool isOpened() const = 0;
@@ -29,7 +29,7 @@ signals:
 
 protected:
     bool openedFlag = false;
-    ReadThread *readThread = nullptr;
+    ReadThread* readThread = nullptr;
 };
 
 #endif // SERIALDEV_H

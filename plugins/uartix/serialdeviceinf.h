@@ -12,9 +12,9 @@ public:
     virtual bool open() = 0;
     virtual void close() = 0;
     // The library's status code (0 = success), or 3 while no device is open.
-    virtual int write(const QByteArray &data) = 0;
+    virtual int write(const QByteArray& data) = 0;
     // The object that carries the device's signals.
-    virtual QObject *object() = 0;
+    virtual QObject* object() = 0;
 };
 
 #define SerialDeviceInf_iid "com.zq.SerialDeviceInf"

@@ -12,18 +12,18 @@ namespace {
 constexpr int SerialBufferSize = 260;
 constexpr int PathBufferSize = 512;
 
-QString fromBuffer(const QByteArray &buffer)
+QString fromBuffer(const QByteArray& buffer)
 {
     // Bounded by the buffer in case the library does not terminate the string.
-    return QString::fromLocal8Bit(buffer.constData(), int(qstrnlen(buffer.constData(), uint(buffer.size()))));
+    return QString::fromLocal8Bit(
+        buffer.constData(), int(qstrnlen(buffer.constData(), uint(buffer.size()))));
 }
 
 } // namespace
 
-Uartix::Uartix(QObject *parent)
+Uartix::Uartix(QObject* parent)
     : SerialDev(parent)
-{
-}
+{ }
 
 Uartix::~Uartix()
 {
@@ -33,7 +33,7 @@ Uartix::~Uartix()
     clearDevices();
 }
 
-void Uartix::init(const QString &libraryFile)
+void Uartix::init(const QString& libraryFile)
 {
     // The open handle belongs to the binding about to be replaced.
     close();
@@ -46,7 +46,7 @@ void Uartix::init(const QString &libraryFile)
     refreshDevices();
 
     // The notification window is a widget; a host without QApplication gets no hot-plug news.
-    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
         notification = new USBNotification(this);
         notification->hide();
         QObject::connect(notification, SIGNAL(removed()), this, SLOT(slotUsbRemoved()));
@@ -70,7 +70,8 @@ bool Uartix::refreshDevices()
     for (HidUart::Dword number = 0; number < count; ++number) {
         QByteArray serial(SerialBufferSize, '\0');
         QByteArray path(PathBufferSize, '\0');
-        library.GetString(number, BridgeVid, BridgePid, serial.data(), HidUartLibrary::SerialString);
+        library.GetString(
+            number, BridgeVid, BridgePid, serial.data(), HidUartLibrary::SerialString);
         library.GetString(number, BridgeVid, BridgePid, path.data(), HidUartLibrary::PathString);
 
         auto entry = new DeviceEntry;
@@ -94,8 +95,8 @@ int Uartix::deviceCount()
     return devices.size();
 }
 
-void Uartix::setUartConfig(const int &baudRate, const uchar &dataBits, const uchar &stopBits,
-                           const uchar &parity)
+void Uartix::setUartConfig(
+    const int& baudRate, const uchar& dataBits, const uchar& stopBits, const uchar& parity)
 {
     this->baudRate = baudRate;
     this->dataBits = dataBits;
@@ -108,7 +109,7 @@ bool Uartix::open()
     if (isOpened() || devices.isEmpty() || !library.isBound())
         return false;
 
-    DeviceEntry *entry = devices.first();
+    DeviceEntry* entry = devices.first();
     HidUart::Device handle = nullptr;
     if (library.Open(&handle, HidUart::Dword(entry->index), entry->vid, entry->pid) != 0 || !handle)
         return false;
@@ -116,8 +117,8 @@ bool Uartix::open()
     // A device reopened without a new enumeration must still be recognised when it is unplugged.
     currentDevice = entry;
 
-    library.SetUartConfig(device, HidUart::Dword(baudRate), dataBits, parity, stopBits,
-                          flowControl);
+    library.SetUartConfig(
+        device, HidUart::Dword(baudRate), dataBits, parity, stopBits, flowControl);
     library.SetTimeouts(device, 0, 500); // never block the host's thread on a read
     library.FlushBuffers(device, 1, 1);
 
@@ -164,14 +165,14 @@ void Uartix::stopReadThread()
     readThread = nullptr;
 }
 
-int Uartix::write(const QByteArray &data)
+int Uartix::write(const QByteArray& data)
 {
     if (!isOpened() || !device)
         return NotOpenStatus;
     QByteArray bytes = data; // the library takes a non-const buffer
     HidUart::Dword written = 0;
-    return library.Write(device, reinterpret_cast<HidUart::Byte *>(bytes.data()),
-                         HidUart::Dword(bytes.size()), &written);
+    return library.Write(device, reinterpret_cast<HidUart::Byte*>(bytes.data()),
+        HidUart::Dword(bytes.size()), &written);
 }
 
 void Uartix::readData()
@@ -187,7 +188,7 @@ void Uartix::readData()
     QByteArray chunk(ReadChunk, '\0');
     HidUart::Dword count = 0;
     // Only the count matters: with a 0 ms time-out a short read may come with a time-out status.
-    library.Read(device, reinterpret_cast<HidUart::Byte *>(chunk.data()), ReadChunk, &count);
+    library.Read(device, reinterpret_cast<HidUart::Byte*>(chunk.data()), ReadChunk, &count);
     if (count > 0) {
         chunk.truncate(int(qMin<HidUart::Dword>(count, ReadChunk)));
         readBuffer = chunk;
@@ -201,8 +202,8 @@ bool Uartix::isOpened() const
     return openedFlag;
 }
 
-bool Uartix::connectSignal(const char *signal, const QObject *receiver, const char *method,
-                           bool connect)
+bool Uartix::connectSignal(
+    const char* signal, const QObject* receiver, const char* method, bool connect)
 {
     if (connect)
         return bool(QObject::connect(this, signal, receiver, method));

@@ -26,25 +26,25 @@ public:
     static constexpr int ReadChunk = 1024;
     static constexpr int NotOpenStatus = 3;
 
-    explicit Uartix(QObject *parent = nullptr);
+    explicit Uartix(QObject* parent = nullptr);
     ~Uartix() override;
 
     bool open() override;
     void close() override;
-    int write(const QByteArray &data) override;
+    int write(const QByteArray& data) override;
     Q_INVOKABLE void readData() override;
     bool isOpened() const override;
-    QObject *object() override { return this; }
+    QObject* object() override { return this; }
 
-    void init(const QString &libraryFile) override;
+    void init(const QString& libraryFile) override;
     bool refreshDevices() override;
     int deviceCount() override;
-    void setUartConfig(const int &baudRate, const uchar &dataBits, const uchar &stopBits,
-                       const uchar &parity) override;
+    void setUartConfig(const int& baudRate, const uchar& dataBits, const uchar& stopBits,
+        const uchar& parity) override;
 
     // String-based (dis)connection of this object's signals, for hosts that only know the names.
-    virtual bool connectSignal(const char *signal, const QObject *receiver, const char *method,
-                               bool connect);
+    virtual bool connectSignal(
+        const char* signal, const QObject* receiver, const char* method, bool connect);
 
 signals:
     void usbRefreshed(int usbcnt);
@@ -63,11 +63,11 @@ private:
 
     HidUart::Device device = nullptr;
     QString libraryFile;
-    QList<DeviceEntry *> devices;
-    DeviceEntry *currentDevice = nullptr;
+    QList<DeviceEntry*> devices;
+    DeviceEntry* currentDevice = nullptr;
     QMutex readLock;
     QByteArray readBuffer;
-    USBNotification *notification = nullptr;
+    USBNotification* notification = nullptr;
     int baudRate = 9600;
     uchar dataBits = 3; // eight data bits
     uchar parity = 0; // none

@@ -8,13 +8,13 @@
 class UartixInf
 {
 public:
-    virtual void init(const QString &libraryFile) = 0;
+    virtual void init(const QString& libraryFile) = 0;
     virtual bool refreshDevices() = 0;
     virtual int deviceCount() = 0;
     // The values are the vendor library's codes. Stop bits come before parity here, unlike the
     // library's own argument order.
-    virtual void setUartConfig(const int &baudRate, const uchar &dataBits, const uchar &stopBits,
-                               const uchar &parity)
+    virtual void setUartConfig(
+        const int& baudRate, const uchar& dataBits, const uchar& stopBits, const uchar& parity)
         = 0;
 };
 

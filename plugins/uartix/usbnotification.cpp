@@ -3,7 +3,7 @@
 #include "hidnotice.h"
 #include "uartix.h"
 
-USBNotification::USBNotification(Uartix *owner)
+USBNotification::USBNotification(Uartix* owner)
     : QWidget(nullptr)
     , owner(owner)
 {
@@ -15,7 +15,7 @@ USBNotification::~USBNotification()
     unregisterNotification();
 }
 
-bool USBNotification::handleDeviceChange(uint wParam, const QByteArray &broadcast)
+bool USBNotification::handleDeviceChange(uint wParam, const QByteArray& broadcast)
 {
     QString openPath;
     if (owner->isOpened() && owner->currentDevice)

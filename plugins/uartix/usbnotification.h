@@ -16,12 +16,12 @@ class USBNotification : public QWidget
     Q_OBJECT
 
 public:
-    explicit USBNotification(Uartix *owner);
+    explicit USBNotification(Uartix* owner);
     ~USBNotification() override;
 
     // One device-change message, laid out as Windows sends it; every platform's watcher ends here.
     // Returns whether the message counts as handled.
-    Q_INVOKABLE bool handleDeviceChange(uint wParam, const QByteArray &broadcast);
+    Q_INVOKABLE bool handleDeviceChange(uint wParam, const QByteArray& broadcast);
 
 signals:
     void removed();
@@ -29,20 +29,20 @@ signals:
 
 protected:
 #if defined(Q_OS_WIN)
-    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 #endif
 
 private:
     void registerNotification();
     void unregisterNotification();
 
-    void *notificationHandle = nullptr; // HDEVNOTIFY on Windows, the udev monitor on Linux
-    Uartix *const owner;
+    void* notificationHandle = nullptr; // HDEVNOTIFY on Windows, the udev monitor on Linux
+    Uartix* const owner;
 #if defined(Q_OS_LINUX)
     void receiveUdevEvent();
 
-    struct udev *udevContext = nullptr;
-    QSocketNotifier *udevNotifier = nullptr;
+    struct udev* udevContext = nullptr;
+    QSocketNotifier* udevNotifier = nullptr;
 #endif
 };
 

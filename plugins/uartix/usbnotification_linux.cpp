@@ -12,7 +12,7 @@ void USBNotification::registerNotification()
     udevContext = udev_new();
     if (!udevContext)
         return;
-    udev_monitor *monitor = udev_monitor_new_from_netlink(udevContext, "udev");
+    udev_monitor* monitor = udev_monitor_new_from_netlink(udevContext, "udev");
     if (!monitor)
         return;
     if (udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr) < 0
@@ -30,7 +30,7 @@ void USBNotification::unregisterNotification()
     delete udevNotifier;
     udevNotifier = nullptr;
     if (notificationHandle)
-        udev_monitor_unref(static_cast<udev_monitor *>(notificationHandle));
+        udev_monitor_unref(static_cast<udev_monitor*>(notificationHandle));
     notificationHandle = nullptr;
     if (udevContext)
         udev_unref(udevContext);
@@ -39,11 +39,12 @@ void USBNotification::unregisterNotification()
 
 void USBNotification::receiveUdevEvent()
 {
-    udev_device *device = udev_monitor_receive_device(static_cast<udev_monitor *>(notificationHandle));
+    udev_device* device
+        = udev_monitor_receive_device(static_cast<udev_monitor*>(notificationHandle));
     if (!device)
         return;
     const QByteArray action = udev_device_get_action(device);
-    const char *node = udev_device_get_devnode(device);
+    const char* node = udev_device_get_devnode(device);
     const QString name = node ? QString::fromLocal8Bit(node) : QString();
     udev_device_unref(device);
 

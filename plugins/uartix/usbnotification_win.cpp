@@ -3,7 +3,8 @@
 #include "hidnotice.h"
 
 #include <windows.h>
-#include <dbt.h>
+
+#include <dbt.h> // needs the types of windows.h
 
 namespace {
 // GUID_DEVINTERFACE_HID, the device-interface class of HID devices.
@@ -19,8 +20,8 @@ void USBNotification::registerNotification()
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = hidInterfaceClass;
     // A failed registration leaves the handle null: no notifications, nothing reported.
-    notificationHandle = RegisterDeviceNotificationW(reinterpret_cast<HANDLE>(winId()), &filter,
-                                                     DEVICE_NOTIFY_WINDOW_HANDLE);
+    notificationHandle = RegisterDeviceNotificationW(
+        reinterpret_cast<HANDLE>(winId()), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
 void USBNotification::unregisterNotification()
@@ -30,16 +31,16 @@ void USBNotification::unregisterNotification()
     notificationHandle = nullptr;
 }
 
-bool USBNotification::nativeEvent(const QByteArray &eventType, void *message, long *result)
+bool USBNotification::nativeEvent(const QByteArray& eventType, void* message, long* result)
 {
     Q_UNUSED(eventType)
     Q_UNUSED(result) // never written: the system's default answer stands
-    const MSG *msg = static_cast<const MSG *>(message);
+    const MSG* msg = static_cast<const MSG*>(message);
     if (msg->message != WM_DEVICECHANGE)
         return false;
-    const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(msg->lParam);
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(msg->lParam);
     const QByteArray broadcast = header
-        ? QByteArray::fromRawData(reinterpret_cast<const char *>(header), int(header->dbch_size))
+        ? QByteArray::fromRawData(reinterpret_cast<const char*>(header), int(header->dbch_size))
         : QByteArray();
     return handleDeviceChange(uint(msg->wParam), broadcast);
 }

@@ -13,7 +13,7 @@ const quint32 volumeType = 2;
 
 // A broadcast record as Windows lays it out: DEV_BROADCAST_HDR {size, device type, reserved}, then
 // for a device interface the class GUID and the zero-terminated UTF-16 name.
-QByteArray record(quint32 type, const QString &name, int sizeAdjust = 0)
+QByteArray record(quint32 type, const QString& name, int sizeAdjust = 0)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -71,8 +71,8 @@ void HidNoticeTest::decide_data()
     QTest::newRow("arrival without a record refreshes only")
         << deviceChange << arrival << QByteArray() << QString() << true << false << false << true;
     QTest::newRow("removal of the open device")
-        << deviceChange << removeComplete << record(interfaceType, bridgePath) << bridgePath
-        << true << false << true << true;
+        << deviceChange << removeComplete << record(interfaceType, bridgePath) << bridgePath << true
+        << false << true << true;
     QTest::newRow("removal of the open device, other letter case")
         << deviceChange << removeComplete << record(interfaceType, bridgePath.toUpper())
         << bridgePath << true << false << true << true;
@@ -88,9 +88,8 @@ void HidNoticeTest::decide_data()
     QTest::newRow("removal of a volume is handled, nothing else")
         << deviceChange << removeComplete << record(volumeType, QString()) << bridgePath << true
         << false << false << false;
-    QTest::newRow("removal without a record")
-        << deviceChange << removeComplete << QByteArray() << bridgePath << true << false << false
-        << false;
+    QTest::newRow("removal without a record") << deviceChange << removeComplete << QByteArray()
+                                              << bridgePath << true << false << false << false;
     QTest::newRow("devnodes changed is not handled")
         << deviceChange << quint32(0x0007) << QByteArray() << bridgePath << false << false << false
         << false;
@@ -126,8 +125,8 @@ void HidNoticeTest::deviceNameIsBounded_data()
     QTest::newRow("non-ASCII") << record(interfaceType, QString::fromUtf8("gerät\u00b5"))
                                << QString::fromUtf8("gerät\u00b5");
     // The size field says the name ends after two characters; the rest is not the record's.
-    QTest::newRow("size field cuts") << record(interfaceType, QStringLiteral("abcdef"), -10)
-                                     << "ab";
+    QTest::newRow("size field cuts")
+        << record(interfaceType, QStringLiteral("abcdef"), -10) << "ab";
     // A size field larger than the bytes we hold must not make us read past them.
     QByteArray unterminated = record(interfaceType, QStringLiteral("xyz"), 400);
     unterminated.chop(2);

@@ -1,4 +1,4 @@
-#include "fakehiduart.h"
+#include "fakecontrol.h"
 #include "serialdeviceinf.h"
 #include "uartix.h"
 #include "uartixinf.h"
@@ -17,85 +17,11 @@
 
 namespace {
 
-// The substitute library's control entry points, resolved from the file the plug-in loads.
-struct Fake
-{
-    FakeHid_ResetFn reset = nullptr;
-    FakeHid_AddDeviceFn addDevice = nullptr;
-    FakeHid_RemoveDeviceFn removeDevice = nullptr;
-    FakeHid_QueueReadFn queueRead = nullptr;
-    FakeHid_PendingReadFn pendingRead = nullptr;
-    FakeHid_TakeWrittenFn takeWritten = nullptr;
-    FakeHid_SetStatusFn setStatus = nullptr;
-    FakeHid_SetNullHandleFn setNullHandle = nullptr;
-    FakeHid_CallCountFn callCount = nullptr;
-    FakeHid_OpenHandlesFn openHandles = nullptr;
-    FakeHid_LastOpenFn lastOpen = nullptr;
-    FakeHid_LastUartConfigFn lastUartConfig = nullptr;
-    FakeHid_LastTimeoutsFn lastTimeouts = nullptr;
-    FakeHid_LastFlushFn lastFlush = nullptr;
-    FakeHid_LastReadRequestFn lastReadRequest = nullptr;
-
-    bool resolve(QLibrary &lib)
-    {
-        reset = reinterpret_cast<FakeHid_ResetFn>(lib.resolve("FakeHid_Reset"));
-        addDevice = reinterpret_cast<FakeHid_AddDeviceFn>(lib.resolve("FakeHid_AddDevice"));
-        removeDevice
-            = reinterpret_cast<FakeHid_RemoveDeviceFn>(lib.resolve("FakeHid_RemoveDevice"));
-        queueRead = reinterpret_cast<FakeHid_QueueReadFn>(lib.resolve("FakeHid_QueueRead"));
-        pendingRead = reinterpret_cast<FakeHid_PendingReadFn>(lib.resolve("FakeHid_PendingRead"));
-        takeWritten = reinterpret_cast<FakeHid_TakeWrittenFn>(lib.resolve("FakeHid_TakeWritten"));
-        setStatus = reinterpret_cast<FakeHid_SetStatusFn>(lib.resolve("FakeHid_SetStatus"));
-        setNullHandle
-            = reinterpret_cast<FakeHid_SetNullHandleFn>(lib.resolve("FakeHid_SetNullHandle"));
-        callCount = reinterpret_cast<FakeHid_CallCountFn>(lib.resolve("FakeHid_CallCount"));
-        openHandles = reinterpret_cast<FakeHid_OpenHandlesFn>(lib.resolve("FakeHid_OpenHandles"));
-        lastOpen = reinterpret_cast<FakeHid_LastOpenFn>(lib.resolve("FakeHid_LastOpen"));
-        lastUartConfig
-            = reinterpret_cast<FakeHid_LastUartConfigFn>(lib.resolve("FakeHid_LastUartConfig"));
-        lastTimeouts = reinterpret_cast<FakeHid_LastTimeoutsFn>(lib.resolve("FakeHid_LastTimeouts"));
-        lastFlush = reinterpret_cast<FakeHid_LastFlushFn>(lib.resolve("FakeHid_LastFlush"));
-        lastReadRequest
-            = reinterpret_cast<FakeHid_LastReadRequestFn>(lib.resolve("FakeHid_LastReadRequest"));
-        return reset && addDevice && removeDevice && queueRead && pendingRead && takeWritten && setStatus
-            && setNullHandle && callCount && openHandles && lastOpen && lastUartConfig
-            && lastTimeouts && lastFlush && lastReadRequest;
-    }
-
-    void queue(const QByteArray &bytes)
-    {
-        queueRead(reinterpret_cast<const uint8_t *>(bytes.constData()), uint32_t(bytes.size()));
-    }
-
-    QByteArray written()
-    {
-        QByteArray bytes(4096, '\0');
-        bytes.resize(int(takeWritten(reinterpret_cast<uint8_t *>(bytes.data()), 4096)));
-        return bytes;
-    }
-};
-
 QByteArray pattern(int size)
 {
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + 3) & 0xFF);
-    return bytes;
-}
-
-// A device-interface broadcast record of the HID class as Windows lays it out.
-QByteArray record(const QString &name)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out << quint32(28 + 2 * (name.size() + 1)) << quint32(5) << quint32(0);
-    out << quint32(0x4D1E55B2) << quint16(0xF16F) << quint16(0x11CF);
-    for (quint8 b : { 0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30 })
-        out << b;
-    for (const QChar c : name)
-        out << quint16(c.unicode());
-    out << quint16(0);
     return bytes;
 }
 
@@ -110,7 +36,7 @@ class Recorder : public QObject
     Q_OBJECT
 
 public:
-    explicit Recorder(QObject *device)
+    explicit Recorder(QObject* device)
     {
         QObject::connect(device, SIGNAL(opened()), this, SLOT(onOpened()));
         QObject::connect(device, SIGNAL(closed()), this, SLOT(onClosed()));
@@ -130,7 +56,7 @@ public slots:
     void onRemoved() { events << "removed"; }
     void onArrival() { events << "arrival"; }
     void onUsbRefreshed(int count) { events << QStringLiteral("usbRefreshed %1").arg(count); }
-    void onRead(const QByteArray &data)
+    void onRead(const QByteArray& data)
     {
         chunks << data;
         if (chunks.size() == 1 && onFirstChunk)
@@ -144,7 +70,10 @@ class SignalSink : public QObject
     Q_OBJECT
 
 public:
-    SignalSink() { connect(this, &SignalSink::ping, this, [this] { events << "ping"; }); }
+    SignalSink()
+    {
+        connect(this, &SignalSink::ping, this, [this] { events << "ping"; });
+    }
     QStringList events;
 
 signals:
@@ -192,16 +121,16 @@ private slots:
     void destroyWhileOpen();
 
 private:
-    void addDevices(const DeviceList &list);
-    QWidget *notificationWindow() const;
-    bool deviceChange(uint wParam, const QByteArray &broadcast);
+    void addDevices(const DeviceList& list);
+    QWidget* notificationWindow() const;
+    bool deviceChange(uint wParam, const QByteArray& broadcast);
 
     QPluginLoader loader { QStringLiteral(UARTIX_PLUGIN) };
     QLibrary fakeLibrary { QStringLiteral(FAKEHIDUART) };
-    Fake fake;
+    FakeControl fake;
     QPointer<QObject> root;
-    SerialDeviceInf *device = nullptr;
-    UartixInf *uartix = nullptr;
+    SerialDeviceInf* device = nullptr;
+    UartixInf* uartix = nullptr;
 };
 
 void UartixTest::initTestCase()
@@ -216,8 +145,8 @@ void UartixTest::init()
 {
     if (!root)
         root = loader.instance();
-    device = qobject_cast<SerialDeviceInf *>(root);
-    uartix = qobject_cast<UartixInf *>(root);
+    device = qobject_cast<SerialDeviceInf*>(root);
+    uartix = qobject_cast<UartixInf*>(root);
     QVERIFY(device && uartix);
     device->close();
     uartix->setUartConfig(9600, 3, 0, 0);
@@ -233,15 +162,15 @@ void UartixTest::cleanup()
     QCOMPARE(fake.openHandles(), 0);
 }
 
-void UartixTest::addDevices(const DeviceList &list)
+void UartixTest::addDevices(const DeviceList& list)
 {
-    for (const auto &d : list)
+    for (const auto& d : list)
         fake.addDevice(d.first.toUtf8().constData(), d.second.toUtf8().constData());
 }
 
-QWidget *UartixTest::notificationWindow() const
+QWidget* UartixTest::notificationWindow() const
 {
-    for (QWidget *w : QApplication::topLevelWidgets()) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
         if (qstrcmp(w->metaObject()->className(), "USBNotification") == 0)
             return w;
     }
@@ -249,14 +178,13 @@ QWidget *UartixTest::notificationWindow() const
 }
 
 // Delivers one device-change message, laid out as Windows sends it, to the notification window.
-bool UartixTest::deviceChange(uint wParam, const QByteArray &broadcast)
+bool UartixTest::deviceChange(uint wParam, const QByteArray& broadcast)
 {
-    QWidget *window = notificationWindow();
+    QWidget* window = notificationWindow();
     bool handled = false;
     if (!window
         || !QMetaObject::invokeMethod(window, "handleDeviceChange", Qt::DirectConnection,
-                                      Q_RETURN_ARG(bool, handled), Q_ARG(uint, wParam),
-                                      Q_ARG(QByteArray, broadcast)))
+            Q_RETURN_ARG(bool, handled), Q_ARG(uint, wParam), Q_ARG(QByteArray, broadcast)))
         qWarning("no notification window to deliver the message to");
     return handled;
 }
@@ -292,16 +220,16 @@ void UartixTest::casts()
     QFETCH(QByteArray, name);
     QFETCH(int, part);
 
-    void *expected = nullptr;
+    void* expected = nullptr;
     if (part == 0)
         expected = root.data();
     else if (part == 1)
-        expected = static_cast<void *>(device);
+        expected = static_cast<void*>(device);
     else if (part == 2)
-        expected = static_cast<void *>(uartix);
+        expected = static_cast<void*>(uartix);
     QCOMPARE(root->qt_metacast(name.constData()), expected);
     if (part == 1 || part == 2)
-        QVERIFY(expected != static_cast<void *>(root.data()));
+        QVERIFY(expected != static_cast<void*>(root.data()));
     QCOMPARE(device->object(), root.data());
 }
 
@@ -551,8 +479,8 @@ void UartixTest::writeStatus_data()
     const QByteArray command = QByteArray::fromHex("aabb0301020304");
     QTest::newRow("before open") << false << 0 << command << 3 << QByteArray();
     QTest::newRow("open") << true << 0 << command << 0 << command;
-    QTest::newRow("zero bytes inside") << true << 0 << QByteArray("\x00\x01\x00", 3) << 0
-                                       << QByteArray("\x00\x01\x00", 3);
+    QTest::newRow("zero bytes inside")
+        << true << 0 << QByteArray("\x00\x01\x00", 3) << 0 << QByteArray("\x00\x01\x00", 3);
     QTest::newRow("library status passed on") << true << 0x11 << command << 0x11 << QByteArray();
 }
 
@@ -750,14 +678,16 @@ void UartixTest::connectSignal_data()
     QTest::addColumn<bool>("result");
     QTest::addColumn<QStringList>("events");
 
-    QTest::newRow("closed to a slot") << QByteArray(SIGNAL(closed())) << QByteArray(SLOT(onClosed()))
-                                      << true << QStringList { "closed" };
-    QTest::newRow("opened to a slot") << QByteArray(SIGNAL(opened())) << QByteArray(SLOT(onOpened()))
-                                      << true << QStringList { "opened" };
+    QTest::newRow("closed to a slot")
+        << QByteArray(SIGNAL(closed())) << QByteArray(SLOT(onClosed())) << true
+        << QStringList { "closed" };
+    QTest::newRow("opened to a slot")
+        << QByteArray(SIGNAL(opened())) << QByteArray(SLOT(onOpened())) << true
+        << QStringList { "opened" };
     QTest::newRow("signal to signal") << QByteArray(SIGNAL(opened())) << QByteArray(SIGNAL(ping()))
                                       << true << QStringList { "ping" };
-    QTest::newRow("unknown signal") << QByteArray(SIGNAL(vanished())) << QByteArray(SLOT(onClosed()))
-                                    << false << QStringList();
+    QTest::newRow("unknown signal")
+        << QByteArray(SIGNAL(vanished())) << QByteArray(SLOT(onClosed())) << false << QStringList();
     QTest::newRow("unknown slot") << QByteArray(SIGNAL(closed())) << QByteArray(SLOT(onNothing()))
                                   << false << QStringList();
     QTest::newRow("mismatched arguments")
@@ -776,7 +706,7 @@ void UartixTest::connectSignal()
     uartix->init(QStringLiteral(FAKEHIDUART));
     // The host's view of the root object: the class is known from the plug-in's metadata.
     QCOMPARE(root->metaObject()->className(), "Uartix");
-    Uartix *object = static_cast<Uartix *>(root.data());
+    Uartix* object = static_cast<Uartix*>(root.data());
     SignalSink sink;
 
     QCOMPARE(object->connectSignal(signal.constData(), &sink, method.constData(), true), result);
@@ -809,7 +739,7 @@ void UartixTest::destroyWhileOpen()
     // A new root object comes from the plug-in's entry point.
     root = loader.instance();
     QVERIFY(root);
-    device = qobject_cast<SerialDeviceInf *>(root);
+    device = qobject_cast<SerialDeviceInf*>(root);
     QVERIFY(device);
     QCOMPARE(device->write("x"), 3);
 }

@@ -25,7 +25,7 @@ typedef uint16_t WORD;
 typedef uint8_t BYTE;
 typedef int32_t BOOL;
 typedef int32_t HID_UART_STATUS;
-typedef void *HID_UART_DEVICE;
+typedef void* HID_UART_DEVICE;
 
 namespace {
 
@@ -54,7 +54,7 @@ struct State
 {
     std::mutex lock;
     std::vector<Device> devices;
-    std::set<Handle *> handles;
+    std::set<Handle*> handles;
     std::deque<BYTE> received;
     std::vector<BYTE> written;
     std::map<std::string, HID_UART_STATUS> statuses;
@@ -69,35 +69,35 @@ struct State
     DWORD lastReadRequest = 0;
 };
 
-State &state()
+State& state()
 {
     static State s;
     return s;
 }
 
 // Counts the call and answers the scripted status, if any; must hold the lock.
-HID_UART_STATUS enter(State &s, const char *entry)
+HID_UART_STATUS enter(State& s, const char* entry)
 {
     ++s.calls[entry];
     const auto it = s.statuses.find(entry);
     return it == s.statuses.end() ? success : it->second;
 }
 
-bool valid(State &s, HID_UART_DEVICE device)
+bool valid(State& s, HID_UART_DEVICE device)
 {
-    return s.handles.count(static_cast<Handle *>(device)) != 0;
+    return s.handles.count(static_cast<Handle*>(device)) != 0;
 }
 
 } // namespace
 
 #define ENTER(name)                                                                                \
-    State &s = state();                                                                            \
+    State& s = state();                                                                            \
     std::lock_guard<std::mutex> guard(s.lock);                                                     \
     const HID_UART_STATUS scripted = enter(s, name);                                               \
     if (scripted != success)                                                                       \
         return scripted;
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetNumDevices(DWORD *numDevices, WORD vid, WORD pid)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetNumDevices(DWORD* numDevices, WORD vid, WORD pid)
 {
     ENTER("HidUart_GetNumDevices")
     if (!numDevices)
@@ -106,8 +106,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetNumDevices(DWORD *numDevices, W
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetString(DWORD deviceNum, WORD vid, WORD pid,
-                                                        char *deviceString, DWORD options)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetString(
+    DWORD deviceNum, WORD vid, WORD pid, char* deviceString, DWORD options)
 {
     ENTER("HidUart_GetString")
     if (vid != bridgeVid || pid != bridgePid || deviceNum >= s.devices.size())
@@ -115,7 +115,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetString(DWORD deviceNum, WORD vi
     if (!deviceString)
         return invalidParameter;
     // The caller's buffer is 260 bytes for the serial and 512 for the path.
-    const std::string *text = nullptr;
+    const std::string* text = nullptr;
     size_t capacity = 0;
     if (options == 4) {
         text = &s.devices[deviceNum].serial;
@@ -132,23 +132,23 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetString(DWORD deviceNum, WORD vi
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetOpenedString(HID_UART_DEVICE device,
-                                                              char *deviceString, DWORD options)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetOpenedString(
+    HID_UART_DEVICE device, char* deviceString, DWORD options)
 {
     ENTER("HidUart_GetOpenedString")
     if (!valid(s, device))
         return invalidHandle;
-    const DWORD number = static_cast<Handle *>(device)->deviceNum;
+    const DWORD number = static_cast<Handle*>(device)->deviceNum;
     if (number >= s.devices.size())
         return deviceNotFound;
-    const Device &d = s.devices[number];
-    const std::string &text = options == 4 ? d.serial : d.path;
+    const Device& d = s.devices[number];
+    const std::string& text = options == 4 ? d.serial : d.path;
     std::strcpy(deviceString, text.c_str());
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetIndexedString(DWORD deviceNum, WORD, WORD,
-                                                               DWORD, char *deviceString)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetIndexedString(
+    DWORD deviceNum, WORD, WORD, DWORD, char* deviceString)
 {
     ENTER("HidUart_GetIndexedString")
     if (deviceNum >= s.devices.size())
@@ -158,8 +158,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetIndexedString(DWORD deviceNum, 
 }
 
 FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetAttributes(DWORD deviceNum, WORD vid, WORD pid,
-                                                            WORD *deviceVid, WORD *devicePid,
-                                                            WORD *deviceReleaseNumber)
+    WORD* deviceVid, WORD* devicePid, WORD* deviceReleaseNumber)
 {
     ENTER("HidUart_GetAttributes")
     if (vid != bridgeVid || pid != bridgePid || deviceNum >= s.devices.size())
@@ -170,10 +169,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetAttributes(DWORD deviceNum, WOR
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetOpenedAttributes(HID_UART_DEVICE device,
-                                                                  WORD *deviceVid,
-                                                                  WORD *devicePid,
-                                                                  WORD *deviceReleaseNumber)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetOpenedAttributes(
+    HID_UART_DEVICE device, WORD* deviceVid, WORD* devicePid, WORD* deviceReleaseNumber)
 {
     ENTER("HidUart_GetOpenedAttributes")
     if (!valid(s, device))
@@ -184,10 +181,10 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetOpenedAttributes(HID_UART_DEVIC
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Open(HID_UART_DEVICE *device, DWORD deviceNum,
-                                                   WORD vid, WORD pid)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Open(
+    HID_UART_DEVICE* device, DWORD deviceNum, WORD vid, WORD pid)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     const HID_UART_STATUS scripted = enter(s, "HidUart_Open");
     s.lastOpenNum = deviceNum;
@@ -202,7 +199,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Open(HID_UART_DEVICE *device, DWOR
         return deviceNotFound;
     if (s.nullHandle)
         return success;
-    Handle *handle = new Handle { deviceNum };
+    Handle* handle = new Handle { deviceNum };
     s.handles.insert(handle);
     *device = handle;
     return success;
@@ -213,12 +210,12 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Close(HID_UART_DEVICE device)
     ENTER("HidUart_Close")
     if (!valid(s, device))
         return invalidHandle;
-    s.handles.erase(static_cast<Handle *>(device));
-    delete static_cast<Handle *>(device);
+    s.handles.erase(static_cast<Handle*>(device));
+    delete static_cast<Handle*>(device);
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_IsOpened(HID_UART_DEVICE device, BOOL *opened)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_IsOpened(HID_UART_DEVICE device, BOOL* opened)
 {
     ENTER("HidUart_IsOpened")
     *opened = valid(s, device) ? 1 : 0;
@@ -231,7 +228,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetUartEnable(HID_UART_DEVICE devi
     return valid(s, device) ? success : invalidHandle;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartEnable(HID_UART_DEVICE device, BOOL *enable)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartEnable(HID_UART_DEVICE device, BOOL* enable)
 {
     ENTER("HidUart_GetUartEnable")
     if (!valid(s, device))
@@ -240,8 +237,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartEnable(HID_UART_DEVICE devi
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Read(HID_UART_DEVICE device, BYTE *buffer,
-                                                   DWORD numBytesToRead, DWORD *numBytesRead)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Read(
+    HID_UART_DEVICE device, BYTE* buffer, DWORD numBytesToRead, DWORD* numBytesRead)
 {
     ENTER("HidUart_Read")
     if (!valid(s, device))
@@ -255,10 +252,10 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Read(HID_UART_DEVICE device, BYTE 
     return n < numBytesToRead ? readTimedOut : success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Write(HID_UART_DEVICE device, BYTE *buffer,
-                                                    DWORD numBytesToWrite, DWORD *numBytesWritten)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Write(
+    HID_UART_DEVICE device, BYTE* buffer, DWORD numBytesToWrite, DWORD* numBytesWritten)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     const HID_UART_STATUS scripted = enter(s, "HidUart_Write");
     if (!valid(s, device))
@@ -271,8 +268,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Write(HID_UART_DEVICE device, BYTE
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_FlushBuffers(HID_UART_DEVICE device,
-                                                           BOOL flushTransmit, BOOL flushReceive)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_FlushBuffers(
+    HID_UART_DEVICE device, BOOL flushTransmit, BOOL flushReceive)
 {
     ENTER("HidUart_FlushBuffers")
     if (!valid(s, device))
@@ -284,8 +281,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_FlushBuffers(HID_UART_DEVICE devic
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetTimeouts(HID_UART_DEVICE device,
-                                                          DWORD readTimeout, DWORD writeTimeout)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetTimeouts(
+    HID_UART_DEVICE device, DWORD readTimeout, DWORD writeTimeout)
 {
     ENTER("HidUart_SetTimeouts")
     if (!valid(s, device))
@@ -295,8 +292,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetTimeouts(HID_UART_DEVICE device
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetTimeouts(HID_UART_DEVICE device,
-                                                          DWORD *readTimeout, DWORD *writeTimeout)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetTimeouts(
+    HID_UART_DEVICE device, DWORD* readTimeout, DWORD* writeTimeout)
 {
     ENTER("HidUart_GetTimeouts")
     if (!valid(s, device))
@@ -307,10 +304,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetTimeouts(HID_UART_DEVICE device
 }
 
 FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartStatus(HID_UART_DEVICE device,
-                                                            WORD *transmitFifoSize,
-                                                            WORD *receiveFifoSize,
-                                                            BYTE *errorStatus,
-                                                            BYTE *lineBreakStatus)
+    WORD* transmitFifoSize, WORD* receiveFifoSize, BYTE* errorStatus, BYTE* lineBreakStatus)
 {
     ENTER("HidUart_GetUartStatus")
     if (!valid(s, device))
@@ -322,10 +316,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartStatus(HID_UART_DEVICE devi
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetUartConfig(HID_UART_DEVICE device,
-                                                            DWORD baudRate, BYTE dataBits,
-                                                            BYTE parity, BYTE stopBits,
-                                                            BYTE flowControl)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetUartConfig(HID_UART_DEVICE device, DWORD baudRate,
+    BYTE dataBits, BYTE parity, BYTE stopBits, BYTE flowControl)
 {
     ENTER("HidUart_SetUartConfig")
     if (!valid(s, device))
@@ -338,10 +330,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_SetUartConfig(HID_UART_DEVICE devi
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartConfig(HID_UART_DEVICE device,
-                                                            DWORD *baudRate, BYTE *dataBits,
-                                                            BYTE *parity, BYTE *stopBits,
-                                                            BYTE *flowControl)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetUartConfig(HID_UART_DEVICE device, DWORD* baudRate,
+    BYTE* dataBits, BYTE* parity, BYTE* stopBits, BYTE* flowControl)
 {
     ENTER("HidUart_GetUartConfig")
     if (!valid(s, device))
@@ -372,7 +362,7 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_Reset(HID_UART_DEVICE device)
     return valid(s, device) ? success : invalidHandle;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_ReadLatch(HID_UART_DEVICE device, WORD *latchValue)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_ReadLatch(HID_UART_DEVICE device, WORD* latchValue)
 {
     ENTER("HidUart_ReadLatch")
     if (!valid(s, device))
@@ -387,8 +377,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_WriteLatch(HID_UART_DEVICE device,
     return valid(s, device) ? success : invalidHandle;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetPartNumber_T(HID_UART_DEVICE device,
-                                                              BYTE *partNumber, BYTE *version)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetPartNumber_T(
+    HID_UART_DEVICE device, BYTE* partNumber, BYTE* version)
 {
     ENTER("HidUart_GetPartNumber_T")
     if (!valid(s, device))
@@ -398,8 +388,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetPartNumber_T(HID_UART_DEVICE de
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetLibraryVersion(BYTE *major, BYTE *minor,
-                                                                BOOL *release)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetLibraryVersion(
+    BYTE* major, BYTE* minor, BOOL* release)
 {
     ENTER("HidUart_GetLibraryVersion")
     *major = 1;
@@ -408,8 +398,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetLibraryVersion(BYTE *major, BYT
     return success;
 }
 
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidLibraryVersion(BYTE *major, BYTE *minor,
-                                                                   BOOL *release)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidLibraryVersion(
+    BYTE* major, BYTE* minor, BOOL* release)
 {
     ENTER("HidUart_GetHidLibraryVersion")
     *major = 1;
@@ -420,11 +410,11 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidLibraryVersion(BYTE *major, 
 
 // Left out of the partial build, which stands for a library that lacks one name.
 #if !defined(FAKEHIDUART_PARTIAL)
-FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidGuid(void *guid)
+FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidGuid(void* guid)
 {
     ENTER("HidUart_GetHidGuid")
-    static const BYTE hidClass[16] = { 0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11,
-                                       0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30 };
+    static const BYTE hidClass[16] = { 0xB2, 0x55, 0x1E, 0x4D, 0x6F, 0xF1, 0xCF, 0x11, 0x88, 0xCB,
+        0x00, 0x11, 0x11, 0x00, 0x00, 0x30 };
     std::memcpy(guid, hidClass, sizeof hidClass);
     return success;
 }
@@ -432,9 +422,9 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetHidGuid(void *guid)
 
 FAKE_EXPORT void FakeHid_Reset()
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
-    for (Handle *handle : s.handles)
+    for (Handle* handle : s.handles)
         delete handle;
     s.handles.clear();
     s.devices.clear();
@@ -452,40 +442,40 @@ FAKE_EXPORT void FakeHid_Reset()
     s.lastReadRequest = 0;
 }
 
-FAKE_EXPORT void FakeHid_AddDevice(const char *serial, const char *path)
+FAKE_EXPORT void FakeHid_AddDevice(const char* serial, const char* path)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     s.devices.push_back(Device { serial ? serial : "", path ? path : "" });
 }
 
-FAKE_EXPORT void FakeHid_RemoveDevice(const char *serial)
+FAKE_EXPORT void FakeHid_RemoveDevice(const char* serial)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     const std::string key = serial ? serial : "";
     s.devices.erase(std::remove_if(s.devices.begin(), s.devices.end(),
-                                   [&key](const Device &d) { return d.serial == key; }),
-                    s.devices.end());
+                        [&key](const Device& d) { return d.serial == key; }),
+        s.devices.end());
 }
 
-FAKE_EXPORT void FakeHid_QueueRead(const uint8_t *data, uint32_t size)
+FAKE_EXPORT void FakeHid_QueueRead(const uint8_t* data, uint32_t size)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     s.received.insert(s.received.end(), data, data + size);
 }
 
 FAKE_EXPORT uint32_t FakeHid_PendingRead()
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     return uint32_t(s.received.size());
 }
 
-FAKE_EXPORT uint32_t FakeHid_TakeWritten(uint8_t *data, uint32_t capacity)
+FAKE_EXPORT uint32_t FakeHid_TakeWritten(uint8_t* data, uint32_t capacity)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     const uint32_t n = std::min<uint32_t>(capacity, uint32_t(s.written.size()));
     std::copy(s.written.begin(), s.written.begin() + n, data);
@@ -493,9 +483,9 @@ FAKE_EXPORT uint32_t FakeHid_TakeWritten(uint8_t *data, uint32_t capacity)
     return n;
 }
 
-FAKE_EXPORT void FakeHid_SetStatus(const char *entry, int32_t status)
+FAKE_EXPORT void FakeHid_SetStatus(const char* entry, int32_t status)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     if (status == success)
         s.statuses.erase(entry);
@@ -505,14 +495,14 @@ FAKE_EXPORT void FakeHid_SetStatus(const char *entry, int32_t status)
 
 FAKE_EXPORT void FakeHid_SetNullHandle(int32_t nullHandle)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     s.nullHandle = nullHandle != 0;
 }
 
-FAKE_EXPORT int32_t FakeHid_CallCount(const char *entry)
+FAKE_EXPORT int32_t FakeHid_CallCount(const char* entry)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     const auto it = s.calls.find(entry);
     return it == s.calls.end() ? 0 : it->second;
@@ -520,24 +510,24 @@ FAKE_EXPORT int32_t FakeHid_CallCount(const char *entry)
 
 FAKE_EXPORT int32_t FakeHid_OpenHandles()
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     return int32_t(s.handles.size());
 }
 
-FAKE_EXPORT void FakeHid_LastOpen(uint32_t *deviceNum, uint16_t *vid, uint16_t *pid)
+FAKE_EXPORT void FakeHid_LastOpen(uint32_t* deviceNum, uint16_t* vid, uint16_t* pid)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     *deviceNum = s.lastOpenNum;
     *vid = s.lastOpenVid;
     *pid = s.lastOpenPid;
 }
 
-FAKE_EXPORT void FakeHid_LastUartConfig(uint32_t *baudRate, uint8_t *dataBits, uint8_t *parity,
-                                        uint8_t *stopBits, uint8_t *flowControl)
+FAKE_EXPORT void FakeHid_LastUartConfig(
+    uint32_t* baudRate, uint8_t* dataBits, uint8_t* parity, uint8_t* stopBits, uint8_t* flowControl)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     *baudRate = s.baudRate;
     *dataBits = s.dataBits;
@@ -546,17 +536,17 @@ FAKE_EXPORT void FakeHid_LastUartConfig(uint32_t *baudRate, uint8_t *dataBits, u
     *flowControl = s.flowControl;
 }
 
-FAKE_EXPORT void FakeHid_LastTimeouts(uint32_t *readTimeout, uint32_t *writeTimeout)
+FAKE_EXPORT void FakeHid_LastTimeouts(uint32_t* readTimeout, uint32_t* writeTimeout)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     *readTimeout = s.readTimeout;
     *writeTimeout = s.writeTimeout;
 }
 
-FAKE_EXPORT void FakeHid_LastFlush(int32_t *transmit, int32_t *receive)
+FAKE_EXPORT void FakeHid_LastFlush(int32_t* transmit, int32_t* receive)
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     *transmit = s.flushTransmit;
     *receive = s.flushReceive;
@@ -564,7 +554,7 @@ FAKE_EXPORT void FakeHid_LastFlush(int32_t *transmit, int32_t *receive)
 
 FAKE_EXPORT uint32_t FakeHid_LastReadRequest()
 {
-    State &s = state();
+    State& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     return s.lastReadRequest;
 }
