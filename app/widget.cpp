@@ -31,6 +31,13 @@
 #include <limits>
 #include <memory>
 
+// The icons live in a static library of their own; referencing their registration keeps the
+// linker from dropping them. (Outside any namespace, as the macro declares a global function.)
+static void registerIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 Widget::Widget(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::Widget)
@@ -45,6 +52,7 @@ Widget::Widget(QWidget* parent)
     , storeTimerId(0)
     , fixedLanguage(false)
 {
+    registerIcons();
     ui->setupUi(this);
     initObj();
     initWidget();

@@ -181,7 +181,7 @@ void WidgetTest::startUpState()
     QVERIFY(w.findChild<QLabel*>(QStringLiteral("lcdMax"))->isHidden());
     QVERIFY(w.findChild<QLabel*>(QStringLiteral("lcdHold"))->isHidden());
     QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("cbbChartUnit"))->count(), 3);
-    QVERIFY(!action(w, "actionConnect")->icon().isNull());
+    QVERIFY(!action(w, "actionConnect")->icon().pixmap(16).isNull());
 }
 
 void WidgetTest::menusAndToolBars()
@@ -532,6 +532,7 @@ void WidgetTest::readoutPanelFollowsReadings()
     QCOMPARE(label("lcdMax")->text(), QStringLiteral("MAX"));
     QCOMPARE(label("lcdHold")->text(), QStringLiteral("HOLD"));
     QVERIFY(label("lcdMax")->isHidden());
+    QVERIFY(!label("lcdBat")->pixmap(Qt::ReturnByValue).isNull());
     QCOMPARE(label("lcdBat")->pixmap(Qt::ReturnByValue).toImage(),
         QPixmap(QStringLiteral(":/image/bat0a.png")).toImage());
     // The unit code decides the chart's decimals: 4 ("mm") gives 3.

@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -57,8 +56,6 @@ private slots:
     void failedOpenSaysWhy();
     void downloadFillsStoreData();
     void downloadDialogClosesWhenMeterIsSilent();
-    void downloadDialogSteps_data();
-    void downloadDialogSteps();
     void syncTimeReachesTheMeter();
     void unplugClosesTheLink();
 
@@ -278,59 +275,6 @@ void WidgetMeterTest::downloadDialogClosesWhenMeterIsSilent()
     QVERIFY2(elapsed >= 2500 && elapsed < 6000, qPrintable(QString::number(elapsed)));
     QCOMPARE(itemData(storeRow(w))->readingCount(), 0);
     QCOMPARE(activeName(w), QStringLiteral("Store Data"));
-}
-
-void WidgetMeterTest::downloadDialogSteps_data()
-{
-    QTest::addColumn<QList<int>>("steps"); // pairs of total, pos
-    QTest::addColumn<int>("gapMs");
-    QTest::addColumn<int>("minMs");
-    QTest::addColumn<int>("maxMs");
-    QTest::addColumn<int>("barValue");
-    QTest::newRow("0 of 0 closes at once") << QList<int> { 0, 0 } << 0 << 0 << 500 << 0;
-    QTest::newRow("complete closes at once") << QList<int> { 10, 4, 10, 10 } << 0 << 0 << 500 << 10;
-    QTest::newRow("stalled at 40 percent") << QList<int> { 100, 40 } << 0 << 2800 << 4500 << 40;
-    QTest::newRow("each step restarts the watchdog")
-        << QList<int> { 100, 10, 100, 20, 100, 30 } << 1500 << 5500 << 8000 << 30;
-    QTest::newRow("unknown total keeps it open") << QList<int> { -1, 1, -1, 2 } << 0 << 2800
-                                                 << 4500 << 0;
-}
-
-void WidgetMeterTest::downloadDialogSteps()
-{
-    QFETCH(QList<int>, steps);
-    QFETCH(int, gapMs);
-    QFETCH(int, minMs);
-    QFETCH(int, maxMs);
-    QFETCH(int, barValue);
-
-    QWidget parent;
-    auto* dialog = new DlgDownload(&parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QPointer<DlgDownload> guard = dialog;
-    auto* bar = dialog->findChild<QProgressBar*>("progressBar");
-    QVERIFY(!bar->isTextVisible());
-    QCOMPARE(bar->format(), QStringLiteral("%p"));
-    int lastValue = -2;
-    connect(bar, &QProgressBar::valueChanged, [&lastValue](int v) { lastValue = v; });
-
-    QElapsedTimer clock;
-    clock.start();
-    int index = 0;
-    std::function<void()> next = [&] {
-        if (!guard || index >= steps.size())
-            return;
-        guard->updatePos(steps.at(index), steps.at(index + 1));
-        index += 2;
-        QTimer::singleShot(gapMs, guard, next);
-    };
-    QTimer::singleShot(0, dialog, next);
-    dialog->exec();
-    const qint64 elapsed = clock.elapsed();
-    QVERIFY(guard.isNull()); // deleted on close
-    QVERIFY2(elapsed >= minMs && elapsed <= maxMs, qPrintable(QString::number(elapsed)));
-    if (barValue > 0)
-        QCOMPARE(lastValue, barValue);
 }
 
 void WidgetMeterTest::syncTimeReachesTheMeter()
