@@ -114,6 +114,7 @@ private slots:
     void deviceChange_data();
     void deviceChange();
     void reopenedDeviceIsStillWatched();
+    void initWhileOpenClosesFirst();
     void unusableLibrary_data();
     void unusableLibrary();
     void connectSignal_data();
@@ -633,6 +634,20 @@ void UartixTest::reopenedDeviceIsStillWatched()
     QVERIFY(deviceChange(0x8004, record(bridge)));
     QCOMPARE(recorder.events, QStringList({ "closed", "removed", "usbRefreshed 0" }));
     QCOMPARE(fake.openHandles(), 0);
+}
+
+void UartixTest::initWhileOpenClosesFirst()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QVERIFY(device->open());
+
+    // The open handle belongs to the binding being replaced: it is closed, not leaked.
+    Recorder recorder(root);
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QCOMPARE(recorder.events, QStringList({ "closed", "usbRefreshed 1" }));
+    QCOMPARE(fake.openHandles(), 0);
+    QVERIFY(device->open());
 }
 
 void UartixTest::unusableLibrary_data()
