@@ -21,7 +21,7 @@ public:
 
     int exportKind() const;
 
-private slots:
+public slots:
     void on_rbTable_toggled(bool checked);
     void on_rbChart_toggled(bool checked);
     void on_rbPdf_toggled(bool checked);
@@ -38,3 +38,5 @@ private:
     QDialogButtonBox* buttonBox;
     int kind = Table;
 };
+
+using ExportKind = dlgExport::ExportKind;

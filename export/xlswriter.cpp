@@ -1,5 +1,6 @@
 #include "xlswriter.h"
 
+#include <QPair>
 #include <QSaveFile>
 #include <QHash>
 #include <QtEndian>
@@ -27,6 +28,7 @@ enum : quint16 {
     recBoundSheet = 0x0085,
     recXf = 0x00E0,
     recSst = 0x00FC,
+    recExtSst = 0x00FF,
     recLabelSst = 0x00FD,
     recDimensions = 0x0200,
     recNumber = 0x0203,
@@ -172,9 +174,21 @@ public:
         lengthAt = st.begin(recSst);
         st.u32(total);
         st.u32(quint32(strings.size()));
-        for (const QString& s : strings)
-            add(s);
+        // EXTSST indexes every bucketSize-th string, at most 128 buckets.
+        const int bucketSize = std::max(8, (strings.size() + 127) / 128);
+        QVector<QPair<quint32, quint16>> buckets;
+        for (int i = 0; i < strings.size(); ++i)
+            add(strings.at(i), i % bucketSize == 0 ? &buckets : nullptr);
         st.end(lengthAt);
+
+        const int at = st.begin(recExtSst);
+        st.u16(quint16(bucketSize));
+        for (const auto& bucket : buckets) {
+            st.u32(bucket.first);
+            st.u16(bucket.second);
+            st.u16(0);
+        }
+        st.end(at);
     }
 
 private:
@@ -186,13 +200,17 @@ private:
         lengthAt = st.begin(recContinue);
     }
 
-    void add(const QString& s)
+    void add(const QString& s, QVector<QPair<quint32, quint16>>* buckets)
     {
         const bool compressed = fitsLatin1(s);
         const int charSize = compressed ? 1 : 2;
         // The length and option byte stay together with at least one character.
         if (room() < 3 + charSize)
             nextRecord();
+        if (buckets) {
+            // Stream position of the string and its offset from its record's header.
+            buckets->append({ quint32(st.data.size()), quint16(st.data.size() - lengthAt + 2) });
+        }
         st.u16(quint16(s.size()));
         st.u8(compressed ? 0x00 : 0x01);
         const QByteArray chars = encodeChars(s, compressed);
