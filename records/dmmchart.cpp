@@ -604,7 +604,10 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
         if (x != column) {
             if (column != INT_MIN) {
                 spans.append(QRect(column, lo, 1, hi - lo + 1));
-                joins.append(QLine(column, lastY, x, y));
+                // A join to the next column that moves at most one pixel up or down lights only
+                // its two ends, which the two spans already cover.
+                if (x - column > 1 || y - lastY > 1 || lastY - y > 1)
+                    joins.append(QLine(column, lastY, x, y));
             }
             column = x;
             lo = hi = y;
