@@ -11,27 +11,27 @@ namespace OpenFailure {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("Widget", text);
-}
+    QString tr(const char* text)
+    {
+        return QCoreApplication::translate("Widget", text);
+    }
 
-QString meterPortPath(const QString& portOverride)
-{
-    if (!portOverride.isEmpty()) {
-        if (QDir::isAbsolutePath(portOverride))
-            return portOverride;
-        return QSerialPortInfo(portOverride).systemLocation();
+    QString meterPortPath(const QString& portOverride)
+    {
+        if (!portOverride.isEmpty()) {
+            if (QDir::isAbsolutePath(portOverride))
+                return portOverride;
+            return QSerialPortInfo(portOverride).systemLocation();
+        }
+        const auto ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo& info : ports) {
+            if (info.hasVendorIdentifier() && info.hasProductIdentifier()
+                && info.vendorIdentifier() == MyDmm::VendorId
+                && info.productIdentifier() == MyDmm::ProductId)
+                return info.systemLocation();
+        }
+        return QString();
     }
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier()
-            && info.vendorIdentifier() == MyDmm::VendorId
-            && info.productIdentifier() == MyDmm::ProductId)
-            return info.systemLocation();
-    }
-    return QString();
-}
 
 } // namespace
 

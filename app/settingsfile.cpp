@@ -23,8 +23,7 @@ SettingsFile::SettingsFile(const QString& appDir, const QString& configDir)
     , configDir(configDir.isEmpty()
               ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
               : configDir)
-{
-}
+{ }
 
 bool SettingsFile::appDirWritable() const
 {

@@ -152,8 +152,8 @@ void Widget::initWidget()
     ui->tvItems->setModel(itemModel);
 
     auto* store = new QStandardItem(QIcon(QStringLiteral(":/image/rom.png")), tr("Store Data"));
-    store->setData(QVariant::fromValue(new ItemData(tr("Store Data"), ItemData::StoreData)),
-        ItemDataRole);
+    store->setData(
+        QVariant::fromValue(new ItemData(tr("Store Data"), ItemData::StoreData)), ItemDataRole);
     itemModel->appendRow(store);
     liveDataItem = new QStandardItem(QIcon(QStringLiteral(":/image/live.png")), tr("Live Data"));
     liveDataItem->setData(
@@ -302,8 +302,8 @@ void Widget::slotAction()
 
 void Widget::showOpenFailure()
 {
-    QMessageBox box(QMessageBox::Critical, QString(), tr("Failed to open device."),
-        QMessageBox::Ok, this);
+    QMessageBox box(
+        QMessageBox::Critical, QString(), tr("Failed to open device."), QMessageBox::Ok, this);
     box.setInformativeText(OpenFailure::describe(MyDmm::portOverride()));
     box.exec();
 }
@@ -332,9 +332,7 @@ void Widget::slotUSBRefreshed(int num)
     ui->actionConnect->setEnabled(num > 0);
 }
 
-void Widget::on_actionTest_triggered()
-{
-}
+void Widget::on_actionTest_triggered() { }
 
 void Widget::on_actionManual_triggered()
 {
@@ -367,9 +365,7 @@ void Widget::on_actionClearMsg_triggered()
     ui->listWidget->clear();
 }
 
-void Widget::on_actionImport_triggered()
-{
-}
+void Widget::on_actionImport_triggered() { }
 
 void Widget::on_actionMessages_toggled(bool checked)
 {

@@ -23,7 +23,8 @@ namespace Ui {
 class Widget;
 }
 
-class Widget : public QMainWindow {
+class Widget : public QMainWindow
+{
     Q_OBJECT
 
 public:

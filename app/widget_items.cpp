@@ -140,8 +140,8 @@ void Widget::newItem(QString name, ItemData::DataType type)
 
 void Widget::on_actionItemNew_triggered()
 {
-    const QString name = QInputDialog::getText(this, QString(), QStringLiteral("Name:"),
-        QLineEdit::Normal, defaultItemName())
+    const QString name = QInputDialog::getText(
+        this, QString(), QStringLiteral("Name:"), QLineEdit::Normal, defaultItemName())
                              .trimmed();
     if (name.isEmpty())
         return;

@@ -202,8 +202,8 @@ std::map<QString, Painter> squareIcons()
         p.drawPolygon(pencil);
         p.drawLine(QPointF(8, 19), QPointF(12, 23));
         p.setBrush(red);
-        p.drawPolygon(QPolygonF() << QPointF(20, 7) << QPointF(23, 4) << QPointF(27, 8)
-                                  << QPointF(24, 11));
+        p.drawPolygon(
+            QPolygonF() << QPointF(20, 7) << QPointF(23, 4) << QPointF(27, 8) << QPointF(24, 11));
     };
     icons["active"] = [](QPainter& p) {
         QPolygonF star;
@@ -316,8 +316,8 @@ std::map<QString, Painter> squareIcons()
         p.setPen(stroke(ink));
         p.drawPolyline(QPolygonF() << QPointF(4, 3) << QPointF(4, 28) << QPointF(29, 28));
         p.setPen(stroke(blue, 3));
-        p.drawPolyline(QPolygonF() << QPointF(7, 22) << QPointF(13, 14) << QPointF(18, 18)
-                                   << QPointF(27, 6));
+        p.drawPolyline(
+            QPolygonF() << QPointF(7, 22) << QPointF(13, 14) << QPointF(18, 18) << QPointF(27, 6));
     };
     icons["messages"] = [](QPainter& p) {
         p.setPen(stroke(ink));

@@ -90,8 +90,8 @@ void DialogsTest::languageChoice_data()
     QTest::newRow("hidden row reports what it got") << true << 1 << QList<int> {} << 0 << 1;
     QTest::newRow("no change, no message") << false << 0 << QList<int> {} << 0 << 0;
     QTest::newRow("other language: one message") << false << 0 << QList<int> { 1 } << 1 << 1;
-    QTest::newRow("back to the first: no second message") << false << 1 << QList<int> { 0, 1 } << 1
-                                                          << 1;
+    QTest::newRow("back to the first: no second message")
+        << false << 1 << QList<int> { 0, 1 } << 1 << 1;
 }
 
 void DialogsTest::languageChoice()
@@ -113,7 +113,8 @@ void DialogsTest::languageChoice()
     }
     QCOMPARE(driver.seen().size(), messages);
     for (const ModalDriver::Seen& seen : driver.seen())
-        QCOMPARE(seen.text, QStringLiteral("Please restart application for translation to take effect."));
+        QCOMPARE(seen.text,
+            QStringLiteral("Please restart application for translation to take effect."));
     driver.clearAnswers();
     QCOMPARE(dialog.languageIndex(), finalIndex);
 }
@@ -146,8 +147,8 @@ void DialogsTest::downloadDialogSteps_data()
     QTest::newRow("stalled at 40 percent") << QList<int> { 100, 40 } << 0 << 2800 << 4500 << 40;
     QTest::newRow("each step restarts the watchdog")
         << QList<int> { 100, 10, 100, 20, 100, 30 } << 1500 << 5500 << 8000 << 30;
-    QTest::newRow("unknown total keeps it open") << QList<int> { -1, 1, -1, 2 } << 0 << 2800
-                                                 << 4500 << 0;
+    QTest::newRow("unknown total keeps it open")
+        << QList<int> { -1, 1, -1, 2 } << 0 << 2800 << 4500 << 0;
 }
 
 void DialogsTest::downloadDialogSteps()

@@ -72,7 +72,8 @@ void IconsTest::iconsDiffer()
 {
     QList<QImage> images;
     for (const QString& name : names())
-        images << QImage(QStringLiteral(":/image/%1.png").arg(name)).convertToFormat(QImage::Format_ARGB32);
+        images << QImage(QStringLiteral(":/image/%1.png").arg(name))
+                      .convertToFormat(QImage::Format_ARGB32);
     for (int i = 0; i < images.size(); ++i) {
         for (int j = i + 1; j < images.size(); ++j)
             QVERIFY2(images.at(i) != images.at(j),

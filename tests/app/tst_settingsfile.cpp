@@ -72,7 +72,8 @@ void SettingsFileTest::parse_data()
                                              "<SkipRepeat>1</SkipRepeat></options>")
                                << "Geometry=01ff;State=0a;FixedLanguage=1;Language=OTHER;"
                                   "SamplePoints=10;Infinite=0;SampleRate=250;SkipRepeat=1";
-    QTest::newRow("abc reads 0") << QByteArray("<options><SamplePoints>abc</SamplePoints></options>")
+    QTest::newRow("abc reads 0") << QByteArray(
+        "<options><SamplePoints>abc</SamplePoints></options>")
                                  << "SamplePoints=0";
     QTest::newRow("any other number is true")
         << QByteArray("<options><Infinite>7</Infinite><SkipRepeat>-1</SkipRepeat></options>")
@@ -93,10 +94,9 @@ void SettingsFileTest::parse_data()
     QTest::newRow("only the first text of an element counts")
         << QByteArray("<options><Language>EN<!-- note -->OTHER</Language></options>")
         << "Language=EN";
-    QTest::newRow("malformed document keeps what came before")
-        << QByteArray("<options><SampleRate>300</SampleRate><Bad x=></Bad>"
-                      "<SamplePoints>5</SamplePoints></options>")
-        << "SampleRate=300";
+    QTest::newRow("malformed document keeps what came before") << QByteArray(
+        "<options><SampleRate>300</SampleRate><Bad x=></Bad>"
+        "<SamplePoints>5</SamplePoints></options>") << "SampleRate=300";
     QTest::newRow("empty language element leaves the default")
         << QByteArray("<options><Language></Language><Language/></options>") << "";
     QTest::newRow("not xml at all") << QByteArray("SampleRate=5") << "";
@@ -169,12 +169,14 @@ void SettingsFileTest::location_data()
     QTest::addColumn<QString>("readFrom");
     QTest::addColumn<QString>("writeTo");
 
-    QTest::newRow("writable program folder") << true << false << "program" << "program";
-    QTest::newRow("writable program folder wins over per-user file")
-        << true << true << "program" << "program";
+    QTest::newRow("writable program folder") << true << false << "program"
+                                             << "program";
+    QTest::newRow("writable program folder wins over per-user file") << true << true << "program"
+                                                                     << "program";
     QTest::newRow("no program folder, no per-user file yet") << false << false << "program"
                                                              << "config";
-    QTest::newRow("no program folder, per-user file") << false << true << "config" << "config";
+    QTest::newRow("no program folder, per-user file") << false << true << "config"
+                                                      << "config";
 }
 
 void SettingsFileTest::location()

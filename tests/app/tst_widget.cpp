@@ -8,6 +8,7 @@
 #include "modaldriver.h"
 #include "readoutpanel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QCheckBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -90,7 +90,8 @@ void setOptions(Widget& w, ModalDriver& driver, int points, bool infinite, int r
 
 void contextMenu(QWidget* target)
 {
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(
+        QContextMenuEvent::Mouse, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(target, &event);
 }
 
@@ -204,9 +205,9 @@ void WidgetTest::menusAndToolBars()
     QWidget* spacer = bar->widgetForAction(bar->actions().at(bar->actions().size() - 2));
     QVERIFY(spacer);
     QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-    for (const char* name : { "actionConnect", "actionDisconnect", "actionStart", "actionStop",
-             "actionItemDownload", "actionSyncTime", "actionExport", "actionOption",
-             "actionManual" })
+    for (const char* name :
+        { "actionConnect", "actionDisconnect", "actionStart", "actionStop", "actionItemDownload",
+            "actionSyncTime", "actionExport", "actionOption", "actionManual" })
         QVERIFY2(names.contains(name), name);
 }
 
@@ -260,11 +261,12 @@ void WidgetTest::newItemTrimsAndRefusesBlank_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QStringList>("names");
     QTest::newRow("plain") << "Pump" << false << QStringList { "Measure1", "Pump" };
-    QTest::newRow("blanks trimmed") << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" };
+    QTest::newRow("blanks trimmed")
+        << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" };
     QTest::newRow("blank refused") << "   " << false << QStringList { "Measure1" };
     QTest::newRow("cancelled") << "Pump" << true << QStringList { "Measure1" };
-    QTest::newRow("same name twice allowed") << "Measure1" << false
-                                             << QStringList { "Measure1", "Measure1" };
+    QTest::newRow("same name twice allowed")
+        << "Measure1" << false << QStringList { "Measure1", "Measure1" };
 }
 
 void WidgetTest::newItemTrimsAndRefusesBlank()
@@ -333,7 +335,8 @@ void WidgetTest::activation()
     QVERIFY(action(w, "actionStop")->isEnabled());
 
     // "Live Data" never becomes active.
-    QMetaObject::invokeMethod(&w, "on_tvItems_activated", Q_ARG(QModelIndex, treeModel(w)->index(1, 0)));
+    QMetaObject::invokeMethod(
+        &w, "on_tvItems_activated", Q_ARG(QModelIndex, treeModel(w)->index(1, 0)));
     QCOMPARE(activeName(w), QStringLiteral("B"));
     QVERIFY(action(w, "actionStop")->isEnabled());
 
@@ -433,9 +436,11 @@ void WidgetTest::itemToolBarAndContextMenus()
     Widget w;
     w.show();
     QAbstractItemModel* m = treeModel(w);
-    const QModelIndex index = child < 0 ? m->index(group, 0) : m->index(child, 0, m->index(group, 0));
+    const QModelIndex index
+        = child < 0 ? m->index(group, 0) : m->index(child, 0, m->index(group, 0));
     tree(w)->setCurrentIndex(index);
-    QCOMPARE(actionNames(w.findChild<QToolBar*>(QStringLiteral("itemToolBar"))->actions()), actions);
+    QCOMPARE(
+        actionNames(w.findChild<QToolBar*>(QStringLiteral("itemToolBar"))->actions()), actions);
 
     QStringList texts;
     for (const QString& name : actions)
@@ -472,12 +477,12 @@ void WidgetTest::liveReadingsStored_data()
     QTest::newRow("all kept") << 1000 << true << false << steady << steady;
     QTest::newRow("skip repeat") << 1000 << true << true << steady
                                  << QStringList({ "12.34", "12.35", "12.34" });
-    QTest::newRow("limit of three") << 3 << false << false << steady
-                                    << QStringList({ "12.34", "12.34", "12.34" });
+    QTest::newRow("limit of three")
+        << 3 << false << false << steady << QStringList({ "12.34", "12.34", "12.34" });
     QTest::newRow("limit ignored when infinite") << 3 << true << false << steady << steady;
-    QTest::newRow("blanks are part of the text") << 1000 << true << true
-                                                 << QStringList({ " 1.00", "1.00", "1.00" })
-                                                 << QStringList({ " 1.00", "1.00" });
+    QTest::newRow("blanks are part of the text")
+        << 1000 << true << true << QStringList({ " 1.00", "1.00", "1.00" })
+        << QStringList({ " 1.00", "1.00" });
 }
 
 void WidgetTest::liveReadingsStored()
@@ -751,7 +756,8 @@ void WidgetTest::manual()
     driver.clickButton(QMessageBox::Ok);
     action(w, "actionManual")->trigger();
     QCOMPARE(driver.pending(), 0);
-    QVERIFY2(driver.last().text.contains("Software User Manual.pdf"), qPrintable(driver.last().text));
+    QVERIFY2(
+        driver.last().text.contains("Software User Manual.pdf"), qPrintable(driver.last().text));
 
     QFile manual(manualPath);
     QVERIFY(manual.open(QIODevice::WriteOnly));

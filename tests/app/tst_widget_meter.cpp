@@ -85,7 +85,8 @@ void WidgetMeterTest::cleanup()
 void WidgetMeterTest::connectStartStopDisconnect()
 {
     MeterSim sim;
-    QVERIFY2(!startSim(sim, { "--period", "20", "--quiet" }).isEmpty(), qPrintable(sim.errorText()));
+    QVERIFY2(
+        !startSim(sim, { "--period", "20", "--quiet" }).isEmpty(), qPrintable(sim.errorText()));
     Widget w;
     w.show();
     QCOMPARE(states(w), QStringLiteral("10000"));
@@ -129,8 +130,8 @@ void WidgetMeterTest::liveReadingsFromTheMeter_data()
     QTest::newRow("limit of 10") << QStringList { "--sequence", "ramp" } << 10 << false << false
                                  << 10;
     QTest::newRow("steady value skipped") << QStringList {} << 1000 << true << true << 1;
-    QTest::newRow("ramp never repeats") << QStringList { "--sequence", "ramp" } << 1000 << true
-                                        << true << -1;
+    QTest::newRow("ramp never repeats")
+        << QStringList { "--sequence", "ramp" } << 1000 << true << true << -1;
     QTest::newRow("steady value kept") << QStringList {} << 1000 << true << false << -1;
 }
 
@@ -179,8 +180,10 @@ void WidgetMeterTest::failedOpenSaysWhy_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("reasonContains");
-    QTest::newRow("no port") << "missing" << "No meter port was found";
-    QTest::newRow("port held by another program") << "busy" << "is busy";
+    QTest::newRow("no port") << "missing"
+                             << "No meter port was found";
+    QTest::newRow("port held by another program") << "busy"
+                                                  << "is busy";
 }
 
 void WidgetMeterTest::failedOpenSaysWhy()
