@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-// Declared for the form designer's benefit; never instantiated by the program.
+// A plain widget class that forms may promote to; the program itself never creates one.
 class CustomWidget : public QWidget
 {
     Q_OBJECT

@@ -3,12 +3,21 @@
 #include "datamodel.h"
 #include "dmmdata.h"
 
+namespace {
+// The tree model carries items in QVariants under this name; registered before any item exists.
+int registerMetaType()
+{
+    return qRegisterMetaType<ItemData*>("ItemData*");
+}
+Q_CONSTRUCTOR_FUNCTION(registerMetaType)
+}
+
 ItemData::ItemData(const QString& name, DataType type, QObject* parent)
     : QObject(parent)
     , m_name(name)
     , m_type(type)
 {
-    static const int metaType = qRegisterMetaType<ItemData*>("ItemData*");
+    static const int metaType = registerMetaType();
     Q_UNUSED(metaType)
 }
 
