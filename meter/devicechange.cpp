@@ -21,8 +21,8 @@ DeviceChange decode(quint64 wParam, const QByteArray& broadcast)
     // The name ends at its NUL, at the record's own size or at the end of what we were given,
     // whichever comes first: a short or unterminated record must not be read past its end.
     const int end = recordSize >= BroadcastHeaderSize && recordSize < quint32(broadcast.size())
-                        ? int(recordSize)
-                        : broadcast.size();
+        ? int(recordSize)
+        : broadcast.size();
     QString name;
     for (int i = BroadcastHeaderSize; i + 1 < end; i += 2) {
         const quint16 unit = qFromLittleEndian<quint16>(bytes + i);

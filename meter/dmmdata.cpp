@@ -2,8 +2,7 @@
 
 DmmData::DmmData(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 double DmmData::value(int i) const
 {

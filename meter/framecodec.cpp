@@ -13,11 +13,12 @@
 
 Q_LOGGING_CATEGORY(lcMeterFrames, "vibview.meter.frames")
 
-namespace FrameCodec {
-
 namespace {
 
-// Packed BCD: tens in the high nibble, units in the low one, wrapped to a byte as the meter expects.
+using namespace FrameCodec;
+
+// Packed BCD: tens in the high nibble, units in the low one, wrapped to a byte as the meter
+// expects.
 char bcd(int v)
 {
     return char(((v / 10) * 16 + v % 10) & 0xFF);
@@ -38,7 +39,8 @@ QDateTime localNow()
 }
 
 // The value field read as a decimal number with a point, blanks around it ignored; anything
-// else (including text that only starts like a number) is 0.0. Independent of the user's locale.
+// else (including text that only starts like a number) is 0.0. Independent of the user's
+// locale.
 double parseNumber(const char* text, int size)
 {
     const char* begin = text;
@@ -116,6 +118,8 @@ QString detectionText(int code)
 }
 
 } // namespace
+
+namespace FrameCodec {
 
 QByteArray downloadPayload()
 {
@@ -264,7 +268,7 @@ DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText)
 
     if (type == StoredReading) {
         data->setStoreIndex(nibble(frame, 9) * 1000 + nibble(frame, 10) * 100
-                            + nibble(frame, 11) * 10 + nibble(frame, 12));
+            + nibble(frame, 11) * 10 + nibble(frame, 12));
         qCDebug(lcMeterFrames).noquote() << "stored frame" << QString::fromLatin1(frame.toHex());
     }
     data->setDateTime(localNow());

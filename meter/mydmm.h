@@ -42,7 +42,8 @@ public:
     bool skipRepeat() const { return sampling.skipRepeat; }
     void setSkipRepeat(bool on) { sampling.skipRepeat = on; }
 
-    // Download counters: both reset when a download starts; the count grows with each stored reading.
+    // Download counters: both reset when a download starts; the count grows with each stored
+    // reading.
     int downloadTotal() const { return storeTotal; }
     int downloadCount() const { return storeCount; }
 

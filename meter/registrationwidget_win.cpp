@@ -4,8 +4,7 @@
 
 RegistrationWidget::RegistrationWidget(QWindow* parent)
     : QWindow(parent)
-{
-}
+{ }
 
 bool RegistrationWidget::nativeEvent(const QByteArray& eventType, void* message, long* result)
 {

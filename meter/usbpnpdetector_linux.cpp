@@ -47,8 +47,8 @@ void USBPNPDetector::onUdevReadable()
     if (!device)
         return;
     // The kernel name (ttyUSB0) is what QSerialPort::portName reports for /dev/ttyUSB0.
-    const DeviceChange change = DeviceChangeCodec::decodeUdev(udev_device_get_action(device),
-                                                              udev_device_get_sysname(device));
+    const DeviceChange change = DeviceChangeCodec::decodeUdev(
+        udev_device_get_action(device), udev_device_get_sysname(device));
     udev_device_unref(device);
     report(change);
 }

@@ -28,7 +28,8 @@ QList<QByteArray> makeChunks(int frames, int* storedFrames)
     for (int i = 0; i < frames; ++i) {
         const bool stored = i % 4 == 3;
         reading.record = stored ? i % 10000 : 0;
-        reading.text = QByteArray::number(random.bounded(10000) / 100.0, 'f', 2).rightJustified(5, ' ');
+        reading.text
+            = QByteArray::number(random.bounded(10000) / 100.0, 'f', 2).rightJustified(5, ' ');
         reading.unit = 1 << random.bounded(3);
         reading.batteryBits = 1 << random.bounded(4);
         stream += SimFrames::readingFrame(stored ? SimFrames::Stored : SimFrames::Live, reading);
@@ -86,7 +87,7 @@ int main(int argc, char* argv[])
 
     if (received != qint64(rounds) * framesPerRound) {
         std::fprintf(stderr, "bench_frames: %lld of %lld frames decoded\n", received,
-                     qint64(rounds) * framesPerRound);
+            qint64(rounds) * framesPerRound);
         return 1;
     }
     const double perSecond = double(received) * 1e9 / double(elapsedNs);

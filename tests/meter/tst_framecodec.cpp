@@ -80,8 +80,10 @@ void FrameCodecTest::commandFrames_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("frame");
 
-    QTest::newRow("download 12") << FrameCodec::downloadPayload() << QByteArray::fromHex("aabb04313201cc");
-    QTest::newRow("command 10") << FrameCodec::command10Payload() << QByteArray::fromHex("aabb04313001ca");
+    QTest::newRow("download 12") << FrameCodec::downloadPayload()
+                                 << QByteArray::fromHex("aabb04313201cc");
+    QTest::newRow("command 10") << FrameCodec::command10Payload()
+                                << QByteArray::fromHex("aabb04313001ca");
     QTest::newRow("clock 2024-03-15 10:20:30")
         << FrameCodec::clockSetPayload(QDateTime(QDate(2024, 3, 15), QTime(10, 20, 30)))
         << QByteArray::fromHex("aabb0930240315102030023a");
@@ -97,7 +99,7 @@ void FrameCodecTest::commandFrames_data()
     // Length byte wraps modulo 256 and the sum modulo 65536.
     QTest::newRow("long payload") << QByteArray(300, char(0xFF))
                                   << QByteArray::fromHex("aabb2e") + QByteArray(300, char(0xFF))
-                                         + QByteArray::fromHex("2c67");
+            + QByteArray::fromHex("2c67");
 }
 
 void FrameCodecTest::commandFrames()
@@ -110,7 +112,8 @@ void FrameCodecTest::commandFrames()
 void FrameCodecTest::clockYearWraps()
 {
     // (year + 48) mod 256, then BCD: 2255 gives 255, i.e. 25 * 16 + 5.
-    const QByteArray payload = FrameCodec::clockSetPayload(QDateTime(QDate(2255, 1, 1), QTime(0, 0)));
+    const QByteArray payload
+        = FrameCodec::clockSetPayload(QDateTime(QDate(2255, 1, 1), QTime(0, 0)));
     QCOMPARE(uchar(payload.at(1)), uchar((25 * 16 + 5) & 0xFF));
     QCOMPARE(payload.size(), 7);
 }
@@ -131,50 +134,69 @@ void FrameCodecTest::decodesReading_data()
     QTest::addColumn<int>("storeIndex");
 
     QTest::newRow("live example") << liveExample << false << "12.34" << 12.34 << 0 << "10-1kHz" << 1
-                                  << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("stored example") << storedExample << true << " 0.50" << 0.5 << 0 << "10-500Hz" << 0
-                                    << 1 << "m/S2" << "Ap" << 0 << 123;
+                                  << 2 << "cm/s"
+                                  << "Vrms" << 3 << 0;
+    QTest::newRow("stored example")
+        << storedExample << true << " 0.50" << 0.5 << 0 << "10-500Hz" << 0 << 1 << "m/S2"
+        << "Ap" << 0 << 123;
 
-    const auto value = [](const char* hex) { return patched(liveExample, 4, QByteArray::fromHex(hex)); };
-    QTest::newRow("over range") << value("2020204f4c") << false << "    OL" << 0.0 << 1 << "10-1kHz" << 1
-                                << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("negative over range") << value("202d4f4c20") << false << "   -OL" << 0.0 << -1
-                                         << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("no reading") << value("2d2d2d2d2d") << false << "----" << 0.0 << 2 << "10-1kHz" << 1
-                                << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("negative number") << value("2d312e3233") << false << "-1.23" << -1.23 << 0 << "10-1kHz"
-                                     << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("NUL as blank") << value("00312e3233") << false << " 1.23" << 1.23 << 0 << "10-1kHz" << 1
-                                  << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("L at offset 9 alone")
-        << patched(liveExample, 9, "L") << false << "    OL" << 0.0 << 1 << "10-1kHz" << 1 << 2 << "cm/s"
+    const auto value
+        = [](const char* hex) { return patched(liveExample, 4, QByteArray::fromHex(hex)); };
+    QTest::newRow("over range") << value("2020204f4c") << false << "    OL" << 0.0 << 1 << "10-1kHz"
+                                << 1 << 2 << "cm/s"
+                                << "Vrms" << 3 << 0;
+    QTest::newRow("negative over range")
+        << value("202d4f4c20") << false << "   -OL" << 0.0 << -1 << "10-1kHz" << 1 << 2 << "cm/s"
         << "Vrms" << 3 << 0;
-    QTest::newRow("lower-case l is a number") << value("20206f6c20") << false << "  ol " << 0.0 << 0
-                                              << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("single dash is a number") << value("20202d3120") << false << "  -1 " << -1.0 << 0
-                                             << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("plus sign") << value("2b312e3530") << false << "+1.50" << 1.5 << 0 << "10-1kHz" << 1 << 2
-                               << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("two points is no number") << value("312e322e33") << false << "1.2.3" << 0.0 << 0
-                                             << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("nan is no number") << value("206e616e20") << false << " nan " << 0.0 << 0 << "10-1kHz" << 1
-                                      << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("blank field") << value("0000000000") << false << "     " << 0.0 << 0 << "10-1kHz" << 1
-                                 << 2 << "cm/s" << "Vrms" << 3 << 0;
-    QTest::newRow("Latin-1 text") << value("20b5202020") << false << QStringLiteral(" \u00b5   ") << 0.0 << 0
-                                  << "10-1kHz" << 1 << 2 << "cm/s" << "Vrms" << 3 << 0;
+    QTest::newRow("no reading") << value("2d2d2d2d2d") << false << "----" << 0.0 << 2 << "10-1kHz"
+                                << 1 << 2 << "cm/s"
+                                << "Vrms" << 3 << 0;
+    QTest::newRow("negative number")
+        << value("2d312e3233") << false << "-1.23" << -1.23 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+        << "Vrms" << 3 << 0;
+    QTest::newRow("NUL as blank") << value("00312e3233") << false << " 1.23" << 1.23 << 0
+                                  << "10-1kHz" << 1 << 2 << "cm/s"
+                                  << "Vrms" << 3 << 0;
+    QTest::newRow("L at offset 9 alone") << patched(liveExample, 9, "L") << false << "    OL" << 0.0
+                                         << 1 << "10-1kHz" << 1 << 2 << "cm/s"
+                                         << "Vrms" << 3 << 0;
+    QTest::newRow("lower-case l is a number")
+        << value("20206f6c20") << false << "  ol " << 0.0 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+        << "Vrms" << 3 << 0;
+    QTest::newRow("single dash is a number")
+        << value("20202d3120") << false << "  -1 " << -1.0 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+        << "Vrms" << 3 << 0;
+    QTest::newRow("plus sign") << value("2b312e3530") << false << "+1.50" << 1.5 << 0 << "10-1kHz"
+                               << 1 << 2 << "cm/s"
+                               << "Vrms" << 3 << 0;
+    QTest::newRow("two points is no number")
+        << value("312e322e33") << false << "1.2.3" << 0.0 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+        << "Vrms" << 3 << 0;
+    QTest::newRow("nan is no number")
+        << value("206e616e20") << false << " nan " << 0.0 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+        << "Vrms" << 3 << 0;
+    QTest::newRow("blank field") << value("0000000000") << false << "     " << 0.0 << 0 << "10-1kHz"
+                                 << 1 << 2 << "cm/s"
+                                 << "Vrms" << 3 << 0;
+    QTest::newRow("Latin-1 text") << value("20b5202020") << false << QStringLiteral(" \u00b5   ")
+                                  << 0.0 << 0 << "10-1kHz" << 1 << 2 << "cm/s"
+                                  << "Vrms" << 3 << 0;
     QTest::newRow("codes: status 5, ASCII unit 2, band 1, Ap, battery 3 bits")
-        << patched(liveExample, 13, QByteArray::fromHex("01f5320103")) << false << "12.34" << 12.34 << 0
-        << "10-10kHz" << 5 << 2 << "cm/s" << "Ap" << 1 << 0;
+        << patched(liveExample, 13, QByteArray::fromHex("01f5320103")) << false << "12.34" << 12.34
+        << 0 << "10-10kHz" << 5 << 2 << "cm/s"
+        << "Ap" << 1 << 0;
     QTest::newRow("unknown band and detection, high nibbles ignored")
-        << patched(liveExample, 13, QByteArray::fromHex("33a0f4f3f0")) << false << "12.34" << 12.34 << 0
-        << "" << 0 << 4 << "mm" << "" << 0 << 0;
+        << patched(liveExample, 13, QByteArray::fromHex("33a0f4f3f0")) << false << "12.34" << 12.34
+        << 0 << "" << 0 << 4 << "mm"
+        << "" << 0 << 0;
     QTest::newRow("record 9999 from plain digits")
         << patched(storedExample, 9, QByteArray::fromHex("09090909")) << true << " 0.50" << 0.5 << 0
-        << "10-500Hz" << 0 << 1 << "m/S2" << "Ap" << 0 << 9999;
+        << "10-500Hz" << 0 << 1 << "m/S2"
+        << "Ap" << 0 << 9999;
     QTest::newRow("live frame ignores record digits")
         << patched(liveExample, 9, "1234") << false << "12.34" << 12.34 << 0 << "10-1kHz" << 1 << 2
-        << "cm/s" << "Vrms" << 3 << 0;
+        << "cm/s"
+        << "Vrms" << 3 << 0;
 }
 
 void FrameCodecTest::decodesReading()
@@ -190,7 +212,7 @@ void FrameCodecTest::decodesReading()
     QTEST(data->state(), "state");
     QTEST(data->band(), "band");
     const int status = int(data->status0()) | int(data->status1()) << 1 | int(data->status2()) << 2
-                       | int(data->status3()) << 3;
+        | int(data->status3()) << 3;
     QTEST(status, "status");
     QTEST(data->unit().code, "unitCode");
     QTEST(data->unit().text, "unitText");
@@ -261,18 +283,20 @@ void FrameCodecTest::framing_data()
     badSum[19] = char(badSum.at(19) ^ 1);
     const QByteArray other = QByteArray::fromHex("abcd0802aabb02e7"); // type 2
 
-    QTest::newRow("one frame") << QList<QByteArray> { live } << QList<QByteArray> { live } << QByteArray();
+    QTest::newRow("one frame") << QList<QByteArray> { live } << QList<QByteArray> { live }
+                               << QByteArray();
     QTest::newRow("two frames in one chunk, in order")
-        << QList<QByteArray> { live + stored } << QList<QByteArray> { live, stored } << QByteArray();
+        << QList<QByteArray> { live + stored } << QList<QByteArray> { live, stored }
+        << QByteArray();
     QTest::newRow("split 3 then 17") << QList<QByteArray> { live.left(3), live.mid(3) }
                                      << QList<QByteArray> { live } << QByteArray();
-    QTest::newRow("byte by byte") << bytewise(live + stored + live) << QList<QByteArray> { live, stored, live }
-                                  << QByteArray();
+    QTest::newRow("byte by byte") << bytewise(live + stored + live)
+                                  << QList<QByteArray> { live, stored, live } << QByteArray();
     QTest::newRow("chunks across frame borders")
         << QList<QByteArray> { live.left(7), live.mid(7) + stored.left(15), stored.mid(15) + live }
         << QList<QByteArray> { live, stored, live } << QByteArray();
-    QTest::newRow("incomplete frame waits")
-        << QList<QByteArray> { live + stored.left(12) } << QList<QByteArray> { live } << stored.left(12);
+    QTest::newRow("incomplete frame waits") << QList<QByteArray> { live + stored.left(12) }
+                                            << QList<QByteArray> { live } << stored.left(12);
     QTest::newRow("other frame type framed, any length")
         << QList<QByteArray> { other + live } << QList<QByteArray> { other, live } << QByteArray();
     QTest::newRow("bad checksum, then good frame")
@@ -281,8 +305,8 @@ void FrameCodecTest::framing_data()
         << QList<QByteArray> { QByteArray::fromHex("0102ab03") + live }
         << QList<QByteArray> { live } << QByteArray();
     QTest::newRow("garbage between frames, byte by byte")
-        << bytewise(live + QByteArray::fromHex("cdab00abab") + stored) << QList<QByteArray> { live, stored }
-        << QByteArray();
+        << bytewise(live + QByteArray::fromHex("cdab00abab") + stored)
+        << QList<QByteArray> { live, stored } << QByteArray();
     QTest::newRow("garbage ending in a lone AB keeps it")
         << QList<QByteArray> { QByteArray::fromHex("0011223344ab"), live.mid(1) }
         << QList<QByteArray> { live } << QByteArray();
@@ -290,16 +314,16 @@ void FrameCodecTest::framing_data()
         << QList<QByteArray> { QByteArray::fromHex("00112233445566") } << QList<QByteArray> {}
         << QByteArray();
     QTest::newRow("length too small, then good frame")
-        << QList<QByteArray> { QByteArray::fromHex("abcd0500") + live } << QList<QByteArray> { live }
-        << QByteArray();
+        << QList<QByteArray> { QByteArray::fromHex("abcd0500") + live }
+        << QList<QByteArray> { live } << QByteArray();
     QTest::newRow("length zero, then good frame")
         << QList<QByteArray> { QByteArray::fromHex("abcd00") + live } << QList<QByteArray> { live }
         << QByteArray();
     // A corrupted length byte claims more than the frame: once enough bytes are in, its checksum
     // fails, one byte goes, and the frames it covered come out intact.
-    QTest::newRow("bad length byte, then good frames")
-        << QList<QByteArray> { patched(live, 2, QByteArray::fromHex("30")).left(20) + live + stored + live }
-        << QList<QByteArray> { live, stored, live } << QByteArray();
+    QTest::newRow("bad length byte, then good frames") << QList<QByteArray> {
+        patched(live, 2, QByteArray::fromHex("30")).left(20) + live + stored + live
+    } << QList<QByteArray> { live, stored, live } << QByteArray();
     QByteArray many;
     for (int i = 0; i < 13; ++i)
         many += (i % 2 ? stored : live);
@@ -340,7 +364,8 @@ void FrameCodecTest::shortBufferWaits()
 void FrameCodecTest::rejectsWhatIsNoReading_data()
 {
     QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("reading type, 21 bytes") << patched(liveExample + 'x', 2, QByteArray::fromHex("15"));
+    QTest::newRow("reading type, 21 bytes")
+        << patched(liveExample + 'x', 2, QByteArray::fromHex("15"));
     QTest::newRow("reading type, 8 bytes") << QByteArray::fromHex("abcd0800313201e3");
     QTest::newRow("type 2") << withType(liveExample, 2);
     QTest::newRow("type 0x80") << withType(liveExample, 0x80);

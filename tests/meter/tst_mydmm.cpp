@@ -88,8 +88,8 @@ void MyDmmTest::sampleGate_data()
     QTest::newRow("first live passes at once") << 1000 << live << 1 << 0;
     QTest::newRow("later live frames wait for the tick") << 1000 << live + live + live << 1 << 0;
     QTest::newRow("rate 0 passes every live frame") << 0 << live + live + live << 3 << 0;
-    QTest::newRow("stored frames are never throttled") << 1000 << stored + live + stored + live + stored << 1
-                                                       << 3;
+    QTest::newRow("stored frames are never throttled")
+        << 1000 << stored + live + stored + live + stored << 1 << 3;
     QTest::newRow("negative rate still gates") << -5 << live + live << 1 << 0;
 }
 
@@ -208,7 +208,7 @@ void MyDmmTest::openFailsQuietly()
     bool meterPresent = false;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         meterPresent |= info.vendorIdentifier() == MyDmm::VendorId
-                        && info.productIdentifier() == MyDmm::ProductId;
+            && info.productIdentifier() == MyDmm::ProductId;
     if (meterPresent)
         QSKIP("a meter is attached, so discovery would find it");
     QCOMPARE(dmm.open(), false);

@@ -130,7 +130,8 @@ void MyDmmSimTest::liveReadingsFollowTheSampleRate()
     QFETCH(int, windowMs);
     QFETCH(int, least);
     QFETCH(int, most);
-    QVERIFY(startSim({ "--period", "100", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
+    QVERIFY(
+        startSim({ "--period", "100", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
     MyDmm dmm;
     dmm.setSampleRate(rate);
     Readings readings(&dmm);
@@ -140,7 +141,7 @@ void MyDmmSimTest::liveReadingsFollowTheSampleRate()
     dmm.close();
     QVERIFY2(sent >= windowMs / 100 - 3, qPrintable(QString::number(sent)));
     QVERIFY2(readings.live.size() >= least && readings.live.size() <= most,
-             qPrintable(QString::number(readings.live.size())));
+        qPrintable(QString::number(readings.live.size())));
     // Passed readings are distinct frames, in order.
     for (int i = 1; i < readings.live.size(); ++i)
         QVERIFY(readings.live.at(i)->value(0) > readings.live.at(i - 1)->value(0));
@@ -213,7 +214,7 @@ void MyDmmSimTest::commandsReachTheMeter()
 void MyDmmSimTest::survivesGarbageAndBadChecksums()
 {
     QVERIFY(startSim({ "--period", "20", "--live-count", "80", "--garbage", "0.3", "--bad-checksum",
-                       "0.2", "--seed", "7", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
+        "0.2", "--seed", "7", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
     MyDmm dmm;
     dmm.setSampleRate(0);
     Readings readings(&dmm);

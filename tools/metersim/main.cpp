@@ -14,21 +14,24 @@ bool parseInt(const QCommandLineParser& parser, const QString& name, int low, in
     bool ok = false;
     const int value = parser.value(name).toInt(&ok, 0);
     if (!ok || value < low || value > high) {
-        std::fprintf(stderr, "metersim: --%s wants a number from %d to %d\n", qPrintable(name), low, high);
+        std::fprintf(
+            stderr, "metersim: --%s wants a number from %d to %d\n", qPrintable(name), low, high);
         return false;
     }
     *out = value;
     return true;
 }
 
-bool parseDouble(const QCommandLineParser& parser, const QString& name, double low, double high, double* out)
+bool parseDouble(
+    const QCommandLineParser& parser, const QString& name, double low, double high, double* out)
 {
     if (!parser.isSet(name))
         return true;
     bool ok = false;
     const double value = parser.value(name).toDouble(&ok);
     if (!ok || value < low || value > high) {
-        std::fprintf(stderr, "metersim: --%s wants a number from %g to %g\n", qPrintable(name), low, high);
+        std::fprintf(
+            stderr, "metersim: --%s wants a number from %g to %g\n", qPrintable(name), low, high);
         return false;
     }
     *out = value;
@@ -65,9 +68,12 @@ int main(int argc, char* argv[])
     option("battery", "Battery bits: 1, 2, 4 or 8 (default 8, full).", "bits");
     option("status", "Status nibble (default 0).", "bits");
     option("stored", "Stored frames sent in answer to \"12\" (default 10).", "n");
-    option("garbage", "Share of frames preceded by 1 to 8 garbage bytes, 0 to 1 (default 0).", "rate");
-    option("bad-checksum", "Share of frames sent with a wrong checksum, 0 to 1 (default 0).", "rate");
-    option("unplug-after", "Close the terminal and exit after this many ms; 0 never (default 0).", "ms");
+    option(
+        "garbage", "Share of frames preceded by 1 to 8 garbage bytes, 0 to 1 (default 0).", "rate");
+    option(
+        "bad-checksum", "Share of frames sent with a wrong checksum, 0 to 1 (default 0).", "rate");
+    option("unplug-after", "Close the terminal and exit after this many ms; 0 never (default 0).",
+        "ms");
     option("seed", "Seed of the garbage and checksum faults (default 1).", "n");
     parser.addOption(QCommandLineOption("quiet", "Do not print a line per live frame."));
     parser.process(app);
@@ -86,23 +92,23 @@ int main(int argc, char* argv[])
         options.text = parser.value("text").toLatin1();
     int seed = int(options.seed);
     const bool ok = parseInt(parser, "period", 0, 3600000, &options.periodMs)
-                    && parseInt(parser, "live-count", 0, 100000000, &options.liveCount)
-                    && parseDouble(parser, "from", -1e9, 1e9, &options.from)
-                    && parseDouble(parser, "step", -1e9, 1e9, &options.step)
-                    && parseDouble(parser, "amplitude", -1e9, 1e9, &options.amplitude)
-                    && parseDouble(parser, "offset", -1e9, 1e9, &options.offset)
-                    && parseInt(parser, "cycle", 1, 1000000, &options.cycle)
-                    && parseInt(parser, "decimals", 0, 4, &options.decimals)
-                    && parseInt(parser, "unit", 0, 255, &options.reading.unit)
-                    && parseInt(parser, "detection", 0, 255, &options.reading.detection)
-                    && parseInt(parser, "band", 0, 255, &options.reading.band)
-                    && parseInt(parser, "battery", 0, 255, &options.reading.batteryBits)
-                    && parseInt(parser, "status", 0, 255, &options.reading.status)
-                    && parseInt(parser, "stored", 0, 9999, &options.stored)
-                    && parseDouble(parser, "garbage", 0, 1, &options.garbageRate)
-                    && parseDouble(parser, "bad-checksum", 0, 1, &options.badChecksumRate)
-                    && parseInt(parser, "unplug-after", 0, 86400000, &options.unplugAfterMs)
-                    && parseInt(parser, "seed", 0, 2147483647, &seed);
+        && parseInt(parser, "live-count", 0, 100000000, &options.liveCount)
+        && parseDouble(parser, "from", -1e9, 1e9, &options.from)
+        && parseDouble(parser, "step", -1e9, 1e9, &options.step)
+        && parseDouble(parser, "amplitude", -1e9, 1e9, &options.amplitude)
+        && parseDouble(parser, "offset", -1e9, 1e9, &options.offset)
+        && parseInt(parser, "cycle", 1, 1000000, &options.cycle)
+        && parseInt(parser, "decimals", 0, 4, &options.decimals)
+        && parseInt(parser, "unit", 0, 255, &options.reading.unit)
+        && parseInt(parser, "detection", 0, 255, &options.reading.detection)
+        && parseInt(parser, "band", 0, 255, &options.reading.band)
+        && parseInt(parser, "battery", 0, 255, &options.reading.batteryBits)
+        && parseInt(parser, "status", 0, 255, &options.reading.status)
+        && parseInt(parser, "stored", 0, 9999, &options.stored)
+        && parseDouble(parser, "garbage", 0, 1, &options.garbageRate)
+        && parseDouble(parser, "bad-checksum", 0, 1, &options.badChecksumRate)
+        && parseInt(parser, "unplug-after", 0, 86400000, &options.unplugAfterMs)
+        && parseInt(parser, "seed", 0, 2147483647, &seed);
     if (!ok)
         return 2;
     options.seed = quint32(seed);

@@ -121,7 +121,7 @@ QByteArray MeterSimulator::sequenceText(const SimOptions& options, int index)
         break;
     case SimOptions::Sequence::Sine:
         value = options.offset
-                + options.amplitude * qSin(2.0 * M_PI * index / qMax(1, options.cycle));
+            + options.amplitude * qSin(2.0 * M_PI * index / qMax(1, options.cycle));
         break;
     }
     return QByteArray::number(value, 'f', options.decimals).rightJustified(5, ' ', true);
@@ -158,7 +158,9 @@ void MeterSimulator::sendLive()
     queue(damaged(SimFrames::readingFrame(SimFrames::Live, reading), &note));
     ++liveSent;
     if (!options.quiet)
-        print(QStringLiteral("live: %1 %2%3").arg(liveSent).arg(QString::fromLatin1(reading.text), note));
+        print(QStringLiteral("live: %1 %2%3")
+                  .arg(liveSent)
+                  .arg(QString::fromLatin1(reading.text), note));
 }
 
 void MeterSimulator::queue(const QByteArray& bytes)
@@ -204,7 +206,8 @@ void MeterSimulator::readCommands()
         if (result == SimFrames::CommandResult::NeedMore)
             break;
         if (result == SimFrames::CommandResult::BadFrame)
-            print(QStringLiteral("command: bad frame %1").arg(QString::fromLatin1(payload.toHex())));
+            print(
+                QStringLiteral("command: bad frame %1").arg(QString::fromLatin1(payload.toHex())));
         else
             handleCommand(payload);
     }
@@ -236,7 +239,7 @@ void MeterSimulator::handleCommand(const QByteArray& payload)
         if (ok && date.isValid() && time.isValid())
             print(QStringLiteral("clock: %1 %2")
                       .arg(date.toString(QStringLiteral("yyyy-MM-dd")),
-                           time.toString(QStringLiteral("HH:mm:ss"))));
+                          time.toString(QStringLiteral("HH:mm:ss"))));
         else
             print(QStringLiteral("clock: invalid %1").arg(QString::fromLatin1(payload.toHex())));
         return;

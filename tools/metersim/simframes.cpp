@@ -1,7 +1,5 @@
 #include "simframes.h"
 
-namespace SimFrames {
-
 namespace {
 
 quint16 sum(const QByteArray& bytes, int count)
@@ -13,6 +11,8 @@ quint16 sum(const QByteArray& bytes, int count)
 }
 
 } // namespace
+
+namespace SimFrames {
 
 QByteArray readingFrame(int type, const SimReading& reading)
 {
@@ -61,7 +61,8 @@ CommandResult takeCommand(QByteArray& buffer, QByteArray& payload)
         const int total = 3 + length;
         if (buffer.size() < total)
             return CommandResult::NeedMore;
-        const quint16 expected = quint16((uchar(buffer.at(total - 2)) << 8) | uchar(buffer.at(total - 1)));
+        const quint16 expected
+            = quint16((uchar(buffer.at(total - 2)) << 8) | uchar(buffer.at(total - 1)));
         const bool good = sum(buffer, total - 2) == expected;
         payload = good ? buffer.mid(3, length - 2) : buffer.left(total);
         buffer.remove(0, good ? total : 2);

@@ -23,16 +23,16 @@ public:
     QVariant asVariant() const;
     QStringList verbs() const;
     QVariant dynamicCall(const char* function, const QVariant& var1 = QVariant(),
-                         const QVariant& var2 = QVariant(), const QVariant& var3 = QVariant(),
-                         const QVariant& var4 = QVariant(), const QVariant& var5 = QVariant(),
-                         const QVariant& var6 = QVariant(), const QVariant& var7 = QVariant(),
-                         const QVariant& var8 = QVariant());
+        const QVariant& var2 = QVariant(), const QVariant& var3 = QVariant(),
+        const QVariant& var4 = QVariant(), const QVariant& var5 = QVariant(),
+        const QVariant& var6 = QVariant(), const QVariant& var7 = QVariant(),
+        const QVariant& var8 = QVariant());
     QVariant dynamicCall(const char* function, QList<QVariant>& vars);
     class QAxObject* querySubObject(const char* name, const QVariant& var1 = QVariant(),
-                                    const QVariant& var2 = QVariant(), const QVariant& var3 = QVariant(),
-                                    const QVariant& var4 = QVariant(), const QVariant& var5 = QVariant(),
-                                    const QVariant& var6 = QVariant(), const QVariant& var7 = QVariant(),
-                                    const QVariant& var8 = QVariant());
+        const QVariant& var2 = QVariant(), const QVariant& var3 = QVariant(),
+        const QVariant& var4 = QVariant(), const QVariant& var5 = QVariant(),
+        const QVariant& var6 = QVariant(), const QVariant& var7 = QVariant(),
+        const QVariant& var8 = QVariant());
     class QAxObject* querySubObject(const char* name, QList<QVariant>& vars);
     QString generateDocumentation();
     void disableMetaObject();
