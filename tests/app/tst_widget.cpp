@@ -12,7 +12,9 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -130,6 +132,7 @@ private slots:
     void settingsApplied();
     void minimiseRestoreKeepsDialogChanges();
     void closeWritesSettings();
+    void closeWarnsWhenSettingsCannotBeWritten();
     void manual();
     void messages();
     void nothingLeaksAtDestruction();
@@ -143,6 +146,7 @@ void WidgetTest::init()
 void WidgetTest::cleanup()
 {
     QFile::remove(settingsPath());
+    QDir(settingsPath()).removeRecursively();
 }
 
 void WidgetTest::startUpState()
@@ -735,6 +739,23 @@ void WidgetTest::closeWritesSettings()
     QCOMPARE(again.size(), QSize(800, 500));
     ModalDriver driver;
     QCOMPARE(optionsShown(again, driver), QStringLiteral("77 0 125 1 editable"));
+}
+
+void WidgetTest::closeWarnsWhenSettingsCannotBeWritten()
+{
+    // A folder where the file should be: neither readable as settings nor replaceable.
+    QVERIFY(QDir().mkpath(settingsPath()));
+    Widget w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalDriver driver;
+    driver.clickButton(QMessageBox::Ok);
+    QVERIFY(w.close());
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(driver.last().className, QStringLiteral("QMessageBox"));
+    QCOMPARE(driver.last().text, QStringLiteral("Can not open file."));
+    QVERIFY(!w.isVisible());
+    QVERIFY(QFileInfo(settingsPath()).isDir());
 }
 
 class UrlRecorder : public QObject
