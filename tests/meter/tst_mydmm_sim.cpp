@@ -45,7 +45,9 @@ private slots:
     void opensOnce();
     void liveReadingsFollowTheSampleRate_data();
     void liveReadingsFollowTheSampleRate();
+    void everyLiveReadingAtRateZero();
     void sampleRateChangesWhileOpen();
+    void downloadYieldsStoredReadings_data();
     void downloadYieldsStoredReadings();
     void commandsReachTheMeter();
     void survivesGarbageAndBadChecksums();
@@ -173,17 +175,43 @@ void MyDmmSimTest::sampleRateChangesWhileOpen()
     QVERIFY2(qAbs(passed - sent) <= 2, qPrintable(QString("%1 of %2").arg(passed).arg(sent)));
 }
 
+void MyDmmSimTest::everyLiveReadingAtRateZero()
+{
+    QVERIFY(startSim({ "--period", "30", "--live-count", "20", "--sequence", "ramp", "--step", "1",
+        "--decimals", "0" }));
+    MyDmm dmm;
+    dmm.setSampleRate(0);
+    Readings readings(&dmm);
+    QVERIFY(dmm.open());
+    QVERIFY(!sim->waitForLine("live: 20 ").isEmpty());
+    QTRY_COMPARE(readings.live.size(), 20);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(readings.live.at(i)->value(0), double(i));
+    QTest::qWait(100);
+    QCOMPARE(readings.live.size(), 20);
+}
+
+void MyDmmSimTest::downloadYieldsStoredReadings_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("25 records") << 25;
+    // More than the terminal buffers at once: the meter side has to wait for the reader.
+    QTest::newRow("2000 records") << 2000;
+}
+
 void MyDmmSimTest::downloadYieldsStoredReadings()
 {
-    QVERIFY(startSim({ "--period", "0", "--stored", "25", "--unit", "4", "--detection", "2" }));
+    QFETCH(int, count);
+    QVERIFY(startSim({ "--period", "0", "--stored", QString::number(count), "--unit", "4",
+        "--detection", "2" }));
     MyDmm dmm;
     Readings readings(&dmm);
     QVERIFY(dmm.open());
     QVERIFY(!sim->waitForLine("client: connected").isEmpty());
     dmm.downloadStore();
-    QVERIFY(!sim->waitForLine("download: 25 stored frames").isEmpty());
-    QTRY_COMPARE(readings.stored.size(), 25);
-    for (int i = 0; i < 25; ++i) {
+    QVERIFY(!sim->waitForLine(QString("download: %1 stored frames").arg(count)).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(readings.stored.size(), count, 20000);
+    for (int i = 0; i < count; ++i) {
         const DmmData* d = readings.stored.at(i);
         QCOMPARE(d->storeIndex(), i + 1);
         QVERIFY(d->fromStore());
@@ -191,7 +219,7 @@ void MyDmmSimTest::downloadYieldsStoredReadings()
         QCOMPARE(d->unit().text, QStringLiteral("mm"));
         QCOMPARE(d->detection(), QStringLiteral("Dp-p"));
     }
-    QCOMPARE(dmm.downloadCount(), 25);
+    QCOMPARE(dmm.downloadCount(), count);
     QVERIFY(readings.live.isEmpty());
 }
 

@@ -24,6 +24,17 @@ int fromBcd(uchar byte, bool* ok)
     return tens * 10 + units;
 }
 
+// The meter's display has five characters: drop decimals until the number fits, right-aligned.
+QByteArray fieldText(double value, int decimals)
+{
+    for (int d = decimals; d >= 0; --d) {
+        const QByteArray text = QByteArray::number(value, 'f', d);
+        if (text.size() <= 5)
+            return text.rightJustified(5, ' ');
+    }
+    return QByteArray::number(value, 'f', 0).left(5);
+}
+
 } // namespace
 
 MeterSimulator::MeterSimulator(const SimOptions& options, QObject* parent)
@@ -124,7 +135,7 @@ QByteArray MeterSimulator::sequenceText(const SimOptions& options, int index)
             + options.amplitude * qSin(2.0 * M_PI * index / qMax(1, options.cycle));
         break;
     }
-    return QByteArray::number(value, 'f', options.decimals).rightJustified(5, ' ', true);
+    return fieldText(value, options.decimals);
 }
 
 QByteArray MeterSimulator::damaged(QByteArray frame, QString* note)
@@ -220,7 +231,7 @@ void MeterSimulator::handleCommand(const QByteArray& payload)
         for (int record = 1; record <= options.stored; ++record) {
             SimReading reading = options.reading;
             reading.record = record;
-            reading.text = QByteArray::number(record * 0.5, 'f', 2).rightJustified(5, ' ', true);
+            reading.text = fieldText(record * 0.5, 2);
             QString note;
             queue(damaged(SimFrames::readingFrame(SimFrames::Stored, reading), &note));
         }
