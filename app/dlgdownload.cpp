@@ -27,7 +27,7 @@ void DlgDownload::updatePos(int total, int pos)
     if (total < 0) {
         // Minimum and maximum 0 turn the bar into a busy indicator.
         ui->progressBar->setRange(0, 0);
-        ui->label->setText(tr(" Downloading data...   %1").arg(pos));
+        ui->label->setText(tr(" Downloading data...   %1 received").arg(pos));
     } else {
         ui->progressBar->setMinimum(0);
         ui->progressBar->setMaximum(total);

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -236,7 +237,10 @@ void WidgetMeterTest::downloadFillsStoreData()
             if (auto* dialog = w.findChild<DlgDownload*>()) {
                 sawDialog = sawDialog || dialog->isVisible();
                 const QString label = dialog->findChild<QLabel*>("label")->text();
-                countShown = qMax(countShown, label.section(' ', -1).toInt());
+                const QRegularExpressionMatch m
+                    = QRegularExpression("(\\d+) received").match(label);
+                if (m.hasMatch())
+                    countShown = qMax(countShown, m.captured(1).toInt());
             }
         });
         probe.start(5);
