@@ -42,8 +42,9 @@ public:
     void setUartConfig(const int& baudRate, const uchar& dataBits, const uchar& stopBits,
         const uchar& parity) override;
 
-    // String-based (dis)connection of this object's signals, for hosts that only know the names.
-    virtual bool connectSignal(
+    // String-based (dis)connection of this object's signals, for hosts that only know the names;
+    // invokable, since a host cannot link against the plug-in's class.
+    Q_INVOKABLE virtual bool connectSignal(
         const char* signal, const QObject* receiver, const char* method, bool connect);
 
 signals:

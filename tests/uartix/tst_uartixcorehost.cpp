@@ -26,10 +26,10 @@ void UartixCoreHostTest::worksWithoutWidgets()
     fake.addDevice("S1", "P1");
 
     QPluginLoader loader(QStringLiteral(UARTIX_PLUGIN));
-    QObject *root = loader.instance();
+    QObject* root = loader.instance();
     QVERIFY2(root, qPrintable(loader.errorString()));
-    auto device = qobject_cast<SerialDeviceInf *>(root);
-    auto uartix = qobject_cast<UartixInf *>(root);
+    auto device = qobject_cast<SerialDeviceInf*>(root);
+    auto uartix = qobject_cast<UartixInf*>(root);
     QVERIFY(device && uartix);
 
     uartix->init(QStringLiteral(FAKEHIDUART));
