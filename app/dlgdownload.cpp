@@ -8,6 +8,7 @@
 
 namespace {
 const int WatchdogMs = 3000;
+const int PumpIntervalMs = 50;
 }
 
 DlgDownload::DlgDownload(QWidget* parent)
@@ -41,12 +42,15 @@ void DlgDownload::updatePos(int total, int pos)
     if (total >= 0 && pos >= total)
         QTimer::singleShot(0, this, &QDialog::accept);
 
-    // Keeps the bar painted while readings arrive. The link's handlers run from here and lead
-    // back into this slot; those nested steps do not pump again, so the stack stays flat
-    // however many readings a download brings.
-    if (pumping)
+    // Keeps the bar painted while readings arrive, a few times a second: repainting the window
+    // for every one of thousands of records would slow the download to a crawl. The link's
+    // handlers run from here and lead back into this slot; those nested steps do not pump
+    // again, so the stack stays flat however many readings a download brings.
+    const bool complete = total >= 0 && pos >= total;
+    if (pumping || (!complete && sincePump.isValid() && sincePump.elapsed() < PumpIntervalMs))
         return;
     pumping = true;
+    sincePump.start();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     pumping = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 namespace Ui {
 class DlgDownload;
@@ -30,4 +31,5 @@ private:
     Ui::DlgDownload* ui;
     int watchdogId = 0;
     bool pumping = false;
+    QElapsedTimer sincePump;
 };
