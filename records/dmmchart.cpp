@@ -34,6 +34,15 @@ inline int toPixel(double d)
     return int(d);
 }
 
+// Whether a cosmetic line from (x, y) to (x + 1, y + dy), dy >= 2, lights its last row in its
+// first column. The raster engine steps x by the 16.16 fixed-point slope from half a step in;
+// when the truncated slope does not add up to a whole pixel, the last row stays on the left.
+inline bool lastRowStaysLeft(int dy)
+{
+    const qint64 xinc = 65536 / dy;
+    return (xinc >> 1) + dy * xinc < 65536;
+}
+
 QPen solidPen(const QColor& color)
 {
     QPen pen(color);
@@ -592,6 +601,9 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
     // span from its lowest to its highest point: that span is drawn as a 1-pixel rectangle, and
     // only the segments that join neighbouring columns are stroked. A million points thus cost
     // about as much as the plot has columns, and the pixels are those of every segment drawn.
+    // Rows where a join can be turned into span pixels: clipping never changes its stroke there.
+    const int layerHeight = lineLayer.height();
+    auto inside = [layerHeight](int y) { return y >= 0 && y < layerHeight; };
     spans.clear();
     joins.clear();
     int column = INT_MIN;
@@ -603,11 +615,20 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
         const int y = toPixel(base - yScale * v[b]);
         if (x != column) {
             if (column != INT_MIN) {
-                spans.append(QRect(column, lo, 1, hi - lo + 1));
-                // A join to the next column that moves at most one pixel up or down lights only
-                // its two ends, which the two spans already cover.
-                if (x - column > 1 || y - lastY > 1 || lastY - y > 1)
+                const int dy = y - lastY;
+                if (x - column == 1 && inside(lastY) && inside(y)) {
+                    // A join to the next column lights its own column from its start up to the
+                    // row before its end (stroked lines put that last row on the left only for
+                    // some slopes downwards); its end is the next column's span. So the join
+                    // just lengthens this column's span: no stroke at all.
+                    if (dy >= 2)
+                        hi = qMax(hi, lastRowStaysLeft(dy) ? y : y - 1);
+                    else if (dy <= -2)
+                        lo = qMin(lo, y + 1);
+                } else if (x - column > 1 || dy > 1 || dy < -1) {
                     joins.append(QLine(column, lastY, x, y));
+                }
+                spans.append(QRect(column, lo, 1, hi - lo + 1));
             }
             column = x;
             lo = hi = y;

@@ -31,8 +31,8 @@ void fill(DMMChart& chart, int count)
     for (int i = 0; i < count; ++i) {
         auto* p = new ChartPoint;
         p->time = start.addSecs(i);
-        // A slow swing with a little noise, like a machine's vibration level over hours.
-        p->value = 3.0 * std::sin(i / (count / 40.0)) + 0.05 * std::sin(i * 1.7);
+        // A slow swing with noise as large as the swing, the hardest case for the line pass.
+        p->value = 3.0 * std::sin(i / (count / 40.0)) + 1.0 * std::sin(i * 1.7);
         p->valueText = QString::number(p->value, 'f', 2);
         p->label = p->valueText + QStringLiteral(" cm/s");
         points.append(p);
