@@ -125,6 +125,7 @@ private slots:
     void readBack();
     void emptyTable();
     void fullSheet();
+    void manySharedStrings();
     void cellSemantics_data();
     void cellSemantics();
     void saveAsFailures_data();
@@ -365,6 +366,32 @@ void XlsExportTest::fullSheet()
     QCOMPARE(QDateTime(QDate(t.at(0).toInt(), t.at(1).toInt(), t.at(2).toInt()),
                  QTime(t.at(3).toInt(), t.at(4).toInt(), t.at(5).toInt()), Qt::UTC),
         expected);
+}
+
+// Thousands of distinct texts of every length, one-byte and two-byte, so that the shared string
+// table runs over many records with strings and string headers falling on every boundary.
+void XlsExportTest::manySharedStrings()
+{
+    if (!haveXlrd)
+        QSKIP("python3-xlrd is not installed");
+    QVector<QVariantList> rows;
+    for (int r = 0; r < 3000; ++r) {
+        QString text = QString::number(r) + QLatin1Char(':');
+        const QChar fill = r % 3 == 0 ? QChar(0x3042 + r % 80) : QChar('a' + r % 26);
+        text += QString(r % 41, fill);
+        rows.append({ r + 1, QStringLiteral("2026-12-07 08:00:00"), text, QStringLiteral("1.0"),
+            QStringLiteral("mm"), QStringLiteral("10-1kHz") });
+    }
+    TableModel model(rows);
+    const QString file = dir.filePath(QStringLiteral("strings.xls"));
+    QCOMPARE(XlsExport().write(&model, headers, file), XlsExport::Succeeded);
+    QString error;
+    const QJsonObject book = readXls(file, 4000, &error);
+    QVERIFY2(!book.isEmpty(), qPrintable(error));
+    const QJsonObject sheet = book.value(QStringLiteral("sheets")).toArray().at(0).toObject();
+    QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 3001);
+    for (int r = 0; r < rows.size(); ++r)
+        QCOMPARE(cellOf(sheet, r + 1, 2).value(QStringLiteral("value")).toString(), rows.at(r).at(2).toString());
 }
 
 void XlsExportTest::cellSemantics_data()
