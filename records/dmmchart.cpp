@@ -596,12 +596,14 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
     const double plotX = plotRect.x();
     painter.setPen(solidPen(line->color));
 
-    // The line is the union of the segments between neighbouring points. Every segment between
-    // two points of one pixel column is vertical, so together they cover exactly the column's
-    // span from its lowest to its highest point: that span is drawn as a 1-pixel rectangle, and
-    // only the segments that join neighbouring columns are stroked. A million points thus cost
-    // about as much as the plot has columns, and the pixels are those of every segment drawn.
-    // Rows where a join can be turned into span pixels: clipping never changes its stroke there.
+    // The line is the union of the segments between neighbouring points, drawn per pixel column
+    // so that a million points cost about as much as the plot has columns. Segments inside one
+    // column are vertical and together cover its span from lowest to highest point: one 1-pixel
+    // rectangle. A stroked segment to the next column lights its own column from its start to
+    // the row before its end (and that last row too, for the downward slopes where the raster
+    // engine's fixed-point step falls short), and its end lies in the next column's span: so it
+    // only lengthens this column's span. Segments that skip columns, or reach outside the layer
+    // where clipping could move their pixels, are stroked as they are.
     const int layerHeight = lineLayer.height();
     auto inside = [layerHeight](int y) { return y >= 0 && y < layerHeight; };
     spans.clear();
@@ -617,10 +619,6 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
             if (column != INT_MIN) {
                 const int dy = y - lastY;
                 if (x - column == 1 && inside(lastY) && inside(y)) {
-                    // A join to the next column lights its own column from its start up to the
-                    // row before its end (stroked lines put that last row on the left only for
-                    // some slopes downwards); its end is the next column's span. So the join
-                    // just lengthens this column's span: no stroke at all.
                     if (dy >= 2)
                         hi = qMax(hi, lastRowStaysLeft(dy) ? y : y - 1);
                     else if (dy <= -2)
