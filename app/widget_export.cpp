@@ -60,9 +60,9 @@ void Widget::on_actionExport_triggered()
         exportXls();
         break;
     case dlgExport::Chart: {
-        const QString fileName = QFileDialog::getSaveFileName(
-            this, tr("Export the chart to a picture."), QStringLiteral("."),
-            QStringLiteral("JPG File(*.jpg)"));
+        const QString fileName
+            = QFileDialog::getSaveFileName(this, tr("Export the chart to a picture."),
+                QStringLiteral("."), QStringLiteral("JPG File(*.jpg)"));
         if (fileName.isEmpty())
             break;
         // A picture that could not be written is a failure, not a success.

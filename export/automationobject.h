@@ -16,8 +16,7 @@ class AutomationObject : public QObject
 public:
     explicit AutomationObject(QObject* parent = nullptr)
         : QObject(parent)
-    {
-    }
+    { }
     ~AutomationObject() override = default;
 
     // Binds this object to the server registered under progId; false when there is none.

@@ -15,8 +15,7 @@ public:
     AxAutomation(QAxObject* object, QObject* parent)
         : AutomationObject(parent)
         , object(object)
-    {
-    }
+    { }
     ~AxAutomation() override { delete object.data(); }
 
     bool setControl(const QString& progId) override { return object->setControl(progId); }
@@ -25,13 +24,14 @@ public:
         const QVariant& var3, const QVariant& var4, const QVariant& var5, const QVariant& var6,
         const QVariant& var7, const QVariant& var8) override
     {
-        return object ? object->dynamicCall(function, var1, var2, var3, var4, var5, var6, var7, var8)
-                      : QVariant();
+        return object
+            ? object->dynamicCall(function, var1, var2, var3, var4, var5, var6, var7, var8)
+            : QVariant();
     }
 
-    AutomationObject* querySubObject(const char* name, const QVariant& var1,
-        const QVariant& var2, const QVariant& var3, const QVariant& var4, const QVariant& var5,
-        const QVariant& var6, const QVariant& var7, const QVariant& var8) override
+    AutomationObject* querySubObject(const char* name, const QVariant& var1, const QVariant& var2,
+        const QVariant& var3, const QVariant& var4, const QVariant& var5, const QVariant& var6,
+        const QVariant& var7, const QVariant& var8) override
     {
         QAxObject* sub = object
             ? object->querySubObject(name, var1, var2, var3, var4, var5, var6, var7, var8)

@@ -33,8 +33,8 @@ QString PdfReport::cellText(const QVariant& value)
     }
 }
 
-bool PdfReport::write(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers,
-    const QString& fileName)
+bool PdfReport::write(
+    const QAbstractItemModel* model, const QList<ColumnHeader*>& headers, const QString& fileName)
 {
     // QSaveFile keeps the file out of place until the document is complete: a report that fails
     // half-way neither appears nor replaces an earlier one.

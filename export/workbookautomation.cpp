@@ -80,7 +80,8 @@ bool isTextFormat(const QString& format)
 // of every date from March 1900 on counts the non-existent 1900-02-29.
 bool dateSerial(const QDate& date, const QTime& time, double* serial)
 {
-    if (!date.isValid() || !time.isValid() || date < QDate(1900, 1, 1) || date > QDate(9999, 12, 31))
+    if (!date.isValid() || !time.isValid() || date < QDate(1900, 1, 1)
+        || date > QDate(9999, 12, 31))
         return false;
     qint64 days = QDate(1899, 12, 30).daysTo(date);
     if (date < QDate(1900, 3, 1))
@@ -307,8 +308,8 @@ public:
     {
         return QVariant();
     }
-    AutomationObject* querySubObject(const char*, const QVariant&, const QVariant&,
-        const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
+    AutomationObject* querySubObject(const char*, const QVariant&, const QVariant&, const QVariant&,
+        const QVariant&, const QVariant&, const QVariant&, const QVariant&,
         const QVariant&) override
     {
         return nullptr;
@@ -324,8 +325,7 @@ public:
         , book(std::move(book))
         , sheetIndex(sheet)
         , rect(rect)
-    {
-    }
+    { }
 
     QVariant dynamicCall(const char* function, const QVariant& var1, const QVariant&,
         const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
@@ -485,8 +485,7 @@ public:
         : ModelObject(parent)
         , book(std::move(book))
         , sheetIndex(sheet)
-    {
-    }
+    { }
 
     QVariant dynamicCall(const char* function, const QVariant& var1, const QVariant&,
         const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
@@ -498,9 +497,9 @@ public:
         return QVariant();
     }
 
-    AutomationObject* querySubObject(const char* name, const QVariant& var1,
-        const QVariant& var2, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
-        const QVariant&, const QVariant&) override
+    AutomationObject* querySubObject(const char* name, const QVariant& var1, const QVariant& var2,
+        const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
+        const QVariant&) override
     {
         const QByteArray member = memberName(name);
         CellRect rect;
@@ -569,11 +568,10 @@ public:
     SheetsObject(std::shared_ptr<Workbook> book, QObject* parent)
         : ModelObject(parent)
         , book(std::move(book))
-    {
-    }
+    { }
 
-    QVariant dynamicCall(const char* function, const QVariant&, const QVariant&,
-        const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
+    QVariant dynamicCall(const char* function, const QVariant&, const QVariant&, const QVariant&,
+        const QVariant&, const QVariant&, const QVariant&, const QVariant&,
         const QVariant&) override
     {
         if (memberName(function) == "count")
@@ -610,13 +608,12 @@ private:
 class WorkbookObject : public ModelObject
 {
 public:
-    WorkbookObject(std::shared_ptr<WorkbookApplicationState> state,
-        std::shared_ptr<Workbook> book, QObject* parent)
+    WorkbookObject(std::shared_ptr<WorkbookApplicationState> state, std::shared_ptr<Workbook> book,
+        QObject* parent)
         : ModelObject(parent)
         , state(std::move(state))
         , book(std::move(book))
-    {
-    }
+    { }
 
     QVariant dynamicCall(const char* function, const QVariant& var1, const QVariant& var2,
         const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
@@ -680,11 +677,10 @@ public:
     WorkbooksObject(std::shared_ptr<WorkbookApplicationState> state, QObject* parent)
         : ModelObject(parent)
         , state(std::move(state))
-    {
-    }
+    { }
 
-    QVariant dynamicCall(const char* function, const QVariant&, const QVariant&,
-        const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
+    QVariant dynamicCall(const char* function, const QVariant&, const QVariant&, const QVariant&,
+        const QVariant&, const QVariant&, const QVariant&, const QVariant&,
         const QVariant&) override
     {
         const QByteArray name = memberName(function);
@@ -709,8 +705,7 @@ private:
 WorkbookAutomation::WorkbookAutomation(QObject* parent)
     : AutomationObject(parent)
     , state(std::make_shared<WorkbookApplicationState>())
-{
-}
+{ }
 
 WorkbookAutomation::~WorkbookAutomation() = default;
 

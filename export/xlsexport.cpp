@@ -7,8 +7,7 @@
 
 XlsExport::XlsExport(AutomationFactory factory)
     : factory(std::move(factory))
-{
-}
+{ }
 
 QString XlsExport::columnName(int column)
 {
@@ -60,11 +59,12 @@ XlsExport::Result XlsExport::write(const QAbstractItemModel* model,
 
     const QString last = columnName(columns);
     if (ok) {
-        AutomationObject* range = worksheet->querySubObject(
-            "Range(const QString&)", QStringLiteral("B2:%1%2").arg(QStringLiteral("B")).arg(rows + 1));
+        AutomationObject* range = worksheet->querySubObject("Range(const QString&)",
+            QStringLiteral("B2:%1%2").arg(QStringLiteral("B")).arg(rows + 1));
         ok = range != nullptr;
         if (ok)
-            range->dynamicCall("SetNumberFormat(const QString&)", QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            range->dynamicCall(
+                "SetNumberFormat(const QString&)", QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
     if (ok) {
         AutomationObject* range = worksheet->querySubObject(

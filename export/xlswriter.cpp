@@ -1,8 +1,10 @@
 #include "xlswriter.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QPair>
 #include <QSaveFile>
-#include <QHash>
 #include <QtEndian>
 
 #include <gsf/gsf-outfile-msole.h>
@@ -166,8 +168,7 @@ class SstWriter
 public:
     explicit SstWriter(Stream& stream)
         : st(stream)
-    {
-    }
+    { }
 
     void write(const QStringList& strings, quint32 total)
     {
@@ -490,8 +491,8 @@ bool XlsWriter::write(const QString& fileName, const QVector<XlsSheet>& sheets)
     GsfOutfile* ole = gsf_outfile_msole_new(sink);
     GsfOutput* workbook = gsf_outfile_new_child(ole, "Workbook", FALSE);
     bool ok = workbook
-        && gsf_output_write(workbook, size_t(stream.size()),
-            reinterpret_cast<const guint8*>(stream.constData()));
+        && gsf_output_write(
+            workbook, size_t(stream.size()), reinterpret_cast<const guint8*>(stream.constData()));
     if (workbook) {
         ok = gsf_output_close(workbook) && ok;
         g_object_unref(workbook);
@@ -506,14 +507,27 @@ bool XlsWriter::write(const QString& fileName, const QVector<XlsSheet>& sheets)
     } else if (ok) {
         ok = gsf_output_close(sink);
         if (ok)
-            container = QByteArray(reinterpret_cast<const char*>(
-                                       gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
+            container = QByteArray(
+                reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
                 int(gsf_output_size(sink)));
     }
     g_object_unref(sink);
     if (!ok || container.isEmpty()) {
         error = QStringLiteral("Cannot build the compound file.");
         return false;
+    }
+
+    // A device or pipe in the file's place is written to, not replaced by a new file, and its own
+    // errors (a full disk) are reported like any other.
+    const QFileInfo target(fileName);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile device(fileName);
+        if (!device.open(QIODevice::WriteOnly) || device.write(container) != container.size()
+            || !device.flush()) {
+            error = device.errorString();
+            return false;
+        }
+        return true;
     }
 
     QSaveFile file(fileName);

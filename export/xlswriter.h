@@ -32,7 +32,8 @@ public:
     static constexpr int maxTextLength = 32767;
 
     // numberFormats[0] must be "General"; a cell's format indexes this list.
-    explicit XlsWriter(const QStringList& numberFormats = QStringList { QStringLiteral("General") });
+    explicit XlsWriter(
+        const QStringList& numberFormats = QStringList { QStringLiteral("General") });
 
     QByteArray workbookStream(const QVector<XlsSheet>& sheets) const;
     bool write(const QString& fileName, const QVector<XlsSheet>& sheets);

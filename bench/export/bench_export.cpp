@@ -19,8 +19,7 @@ class Readings : public QAbstractTableModel
 public:
     explicit Readings(int rows)
         : rows(rows)
-    {
-    }
+    { }
     int rowCount(const QModelIndex& = QModelIndex()) const override { return rows; }
     int columnCount(const QModelIndex& = QModelIndex()) const override { return 6; }
     QVariant data(const QModelIndex& index, int role) const override
@@ -58,7 +57,8 @@ int main(int argc, char** argv)
     const QList<ColumnHeader*> headers { new ColumnHeader { QStringLiteral("No."), 2 },
         new ColumnHeader { QStringLiteral("Date/Time"), 3 },
         new ColumnHeader { QStringLiteral("Function"), 3 },
-        new ColumnHeader { QStringLiteral("Value"), 3 }, new ColumnHeader { QStringLiteral("Unit"), 2 },
+        new ColumnHeader { QStringLiteral("Value"), 3 },
+        new ColumnHeader { QStringLiteral("Unit"), 2 },
         new ColumnHeader { QStringLiteral("Frequency(Hz)"), 3 } };
     int status = 0;
 

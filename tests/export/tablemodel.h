@@ -11,13 +11,11 @@ class TableModel : public QAbstractTableModel
 public:
     explicit TableModel(int generatedRows = 0)
         : generated(generatedRows)
-    {
-    }
+    { }
     explicit TableModel(const QVector<QVariantList>& rows)
         : explicitRows(rows)
         , generated(-1)
-    {
-    }
+    { }
 
     int rowCount(const QModelIndex& = QModelIndex()) const override
     {
@@ -36,8 +34,9 @@ public:
         case 0:
             return r + 1;
         case 1:
-            return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(r).toString(
-                QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC)
+                .addSecs(r)
+                .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         case 2:
             return QStringLiteral("Vrms");
         case 3:

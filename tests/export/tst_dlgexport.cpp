@@ -99,8 +99,8 @@ void DlgExportTest::buttons()
         if (!modal)
             return;
         modal->findChild<QRadioButton*>(QStringLiteral("rbChart"))->click();
-        QTest::mouseClick(modal->findChild<QDialogButtonBox*>()->button(
-                              QDialogButtonBox::StandardButton(button)),
+        QTest::mouseClick(
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::StandardButton(button)),
             Qt::LeftButton);
         pressed = true;
     });

@@ -5,13 +5,13 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
-#include <QMessageBox>
-#include <QPointer>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QImage>
 #include <QJsonArray>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -48,7 +48,10 @@ public:
     {
         queue.append({ QByteArray(className), std::move(handler) });
     }
-    bool waitAllAnswered() { return QTest::qWaitFor([this] { return queue.isEmpty(); }, 10000); }
+    bool waitAllAnswered()
+    {
+        return QTest::qWaitFor([this] { return queue.isEmpty(); }, 10000);
+    }
     int pending() const { return queue.size(); }
     QList<Seen> seen;
     QStringList unexpected;
@@ -63,7 +66,8 @@ private:
         }
         if (!queue.isEmpty() && widget->inherits(queue.first().first.constData())) {
             last = widget;
-            Seen s { QString::fromLatin1(widget->metaObject()->className()), widget->windowTitle() };
+            Seen s { QString::fromLatin1(widget->metaObject()->className()),
+                widget->windowTitle() };
             if (auto* box = qobject_cast<QMessageBox*>(widget))
                 s.text = box->text();
             seen.append(s);
@@ -175,9 +179,8 @@ void ExportDispatchTest::answerFileDialog(const QString& fileName)
 
 void ExportDispatchTest::okMessage()
 {
-    driver->expect("QMessageBox", [](QWidget* w) {
-        static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
-    });
+    driver->expect("QMessageBox",
+        [](QWidget* w) { static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click(); });
 }
 
 void ExportDispatchTest::trigger()
@@ -268,10 +271,13 @@ void ExportDispatchTest::spreadsheet()
     const QJsonObject book = readXls(file);
     const QJsonObject sheet = book.value(QStringLiteral("sheets")).toArray().at(0).toObject();
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 1);
-    const QJsonArray header = sheet.value(QStringLiteral("rows")).toObject().value(QStringLiteral("0")).toArray();
+    const QJsonArray header
+        = sheet.value(QStringLiteral("rows")).toObject().value(QStringLiteral("0")).toArray();
     QCOMPARE(header.size(), 6);
-    QCOMPARE(header.at(0).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("No."));
-    QCOMPARE(header.at(5).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("Frequency(Hz)"));
+    QCOMPARE(
+        header.at(0).toObject().value(QStringLiteral("value")).toString(), QStringLiteral("No."));
+    QCOMPARE(header.at(5).toObject().value(QStringLiteral("value")).toString(),
+        QStringLiteral("Frequency(Hz)"));
 }
 
 void ExportDispatchTest::pdfReport()

@@ -56,7 +56,8 @@ QString pageText(const QString& file, int page)
 QList<int> rowNumbers(const QString& text)
 {
     QList<int> numbers;
-    const QRegularExpression row(QStringLiteral("^\\s*(\\d+)\\s+\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\s+Vrms"));
+    const QRegularExpression row(
+        QStringLiteral("^\\s*(\\d+)\\s+\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\s+Vrms"));
     for (const QString& line : text.split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch m = row.match(line);
         if (m.hasMatch())
@@ -95,7 +96,8 @@ void PdfReportTest::initTestCase()
     headers = { new ColumnHeader { QStringLiteral("No."), 2 },
         new ColumnHeader { QStringLiteral("Date/Time"), 3 },
         new ColumnHeader { QStringLiteral("Function"), 3 },
-        new ColumnHeader { QStringLiteral("Value"), 3 }, new ColumnHeader { QStringLiteral("Unit"), 2 },
+        new ColumnHeader { QStringLiteral("Value"), 3 },
+        new ColumnHeader { QStringLiteral("Unit"), 2 },
         new ColumnHeader { QStringLiteral("Frequency(Hz)"), 3 } };
     n = rowsPerPage();
     QVERIFY(n > 5);
@@ -172,7 +174,8 @@ void PdfReportTest::cellText_data()
     QTest::newRow("whole double") << QVariant(12.0) << "12";
     QTest::newRow("character") << QVariant(QChar('A')) << "65";
     QTest::newRow("string stays as it is") << QVariant(QStringLiteral("12.34")) << "12.34";
-    QTest::newRow("date-time") << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))) << "2026-01-02 03:04:05";
+    QTest::newRow("date-time") << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)))
+                               << "2026-01-02 03:04:05";
     QTest::newRow("other types convert themselves") << QVariant(QDate(2026, 1, 2)) << "2026-01-02";
     QTest::newRow("invalid") << QVariant() << "";
 }

@@ -60,8 +60,9 @@ public:
         const QVariant& v3, const QVariant& v4, const QVariant& v5, const QVariant& v6,
         const QVariant& v7, const QVariant& v8) override
     {
-        log->calls << QStringLiteral("%1.%2[%3]").arg(name, function,
-            argsText({ &v1, &v2, &v3, &v4, &v5, &v6, &v7, &v8 }));
+        log->calls << QStringLiteral("%1.%2[%3]")
+                          .arg(
+                              name, function, argsText({ &v1, &v2, &v3, &v4, &v5, &v6, &v7, &v8 }));
         if (QByteArray(function).startsWith("SaveAs"))
             return log->saveResult;
         return QVariant();
@@ -70,13 +71,13 @@ public:
         const QVariant& v3, const QVariant& v4, const QVariant& v5, const QVariant& v6,
         const QVariant& v7, const QVariant& v8) override
     {
-        log->calls << QStringLiteral("%1>%2[%3]").arg(name, sub,
-            argsText({ &v1, &v2, &v3, &v4, &v5, &v6, &v7, &v8 }));
+        log->calls << QStringLiteral("%1>%2[%3]")
+                          .arg(name, sub, argsText({ &v1, &v2, &v3, &v4, &v5, &v6, &v7, &v8 }));
         if (log->missingObject == sub)
             return nullptr;
         QString subName = QString::fromLatin1(sub);
         subName.truncate(subName.indexOf(QLatin1Char('(')) < 0 ? subName.size()
-                                                                : subName.indexOf(QLatin1Char('(')));
+                                                               : subName.indexOf(QLatin1Char('(')));
         return new FakeAutomation(subName, log, this);
     }
     bool setProperty(const char* property, const QVariant& value) override
@@ -97,13 +98,19 @@ QList<ColumnHeader*> tableHeaders()
     return { new ColumnHeader { QStringLiteral("No."), 2 },
         new ColumnHeader { QStringLiteral("Date/Time"), 3 },
         new ColumnHeader { QStringLiteral("Function"), 3 },
-        new ColumnHeader { QStringLiteral("Value"), 3 }, new ColumnHeader { QStringLiteral("Unit"), 2 },
+        new ColumnHeader { QStringLiteral("Value"), 3 },
+        new ColumnHeader { QStringLiteral("Unit"), 2 },
         new ColumnHeader { QStringLiteral("Frequency(Hz)"), 3 } };
 }
 
 QJsonObject cellOf(const QJsonObject& sheet, int row, int column)
 {
-    return sheet.value(QStringLiteral("rows")).toObject().value(QString::number(row)).toArray().at(column).toObject();
+    return sheet.value(QStringLiteral("rows"))
+        .toObject()
+        .value(QString::number(row))
+        .toArray()
+        .at(column)
+        .toObject();
 }
 
 } // namespace
@@ -164,7 +171,8 @@ void XlsExportTest::callSequence()
     QFETCH(int, rows);
     QFETCH(QString, lastRow);
     auto log = std::make_shared<CallLog>();
-    XlsExport exporter([log] { return std::make_unique<FakeAutomation>(QStringLiteral("app"), log); });
+    XlsExport exporter(
+        [log] { return std::make_unique<FakeAutomation>(QStringLiteral("app"), log); });
     TableModel model(rows);
     const QString file = dir.filePath(QStringLiteral("calls.xls"));
 
@@ -187,7 +195,8 @@ void XlsExportTest::callSequence()
              << QStringLiteral("Range.Value=list(%1)").arg(rows)
              << QStringLiteral("Item>UsedRange[]") << QStringLiteral("UsedRange>Columns[]")
              << QStringLiteral("Columns.AutoFit[]")
-             << QStringLiteral("ActiveWorkBook.SaveAs(const QString &,int,QString,QString,bool,bool)[%1,-4143,,,false,false]")
+             << QStringLiteral("ActiveWorkBook.SaveAs(const QString "
+                               "&,int,QString,QString,bool,bool)[%1,-4143,,,false,false]")
                     .arg(QDir::toNativeSeparators(file))
              << QStringLiteral("ActiveWorkBook.Close(Boolean)[false]")
              << QStringLiteral("app.Quit(void)[]");
@@ -215,10 +224,14 @@ void XlsExportTest::failures_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<bool>("saveCalled");
     QTest::addColumn<bool>("closedAndQuit");
-    QTest::newRow("no server") << false << true << QByteArray() << int(XlsExport::NoServer) << false << false;
-    QTest::newRow("save refused") << true << false << QByteArray() << int(XlsExport::Failed) << true << true;
-    QTest::newRow("no worksheet") << true << true << QByteArray("Item(int)") << int(XlsExport::Failed) << false << true;
-    QTest::newRow("no range") << true << true << QByteArray("Range(const QString&)") << int(XlsExport::Failed) << false << true;
+    QTest::newRow("no server") << false << true << QByteArray() << int(XlsExport::NoServer) << false
+                               << false;
+    QTest::newRow("save refused") << true << false << QByteArray() << int(XlsExport::Failed) << true
+                                  << true;
+    QTest::newRow("no worksheet") << true << true << QByteArray("Item(int)")
+                                  << int(XlsExport::Failed) << false << true;
+    QTest::newRow("no range") << true << true << QByteArray("Range(const QString&)")
+                              << int(XlsExport::Failed) << false << true;
 }
 
 void XlsExportTest::failures()
@@ -233,7 +246,8 @@ void XlsExportTest::failures()
     log->bind = bind;
     log->saveResult = saveResult;
     log->missingObject = missing;
-    XlsExport exporter([log] { return std::make_unique<FakeAutomation>(QStringLiteral("app"), log); });
+    XlsExport exporter(
+        [log] { return std::make_unique<FakeAutomation>(QStringLiteral("app"), log); });
     TableModel model(2);
 
     QCOMPARE(int(exporter.write(&model, headers, dir.filePath(QStringLiteral("f.xls")))), result);
@@ -305,17 +319,21 @@ void XlsExportTest::readBack()
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 4);
     QCOMPARE(sheet.value(QStringLiteral("ncols")).toInt(), 6);
     for (int c = 0; c < headers.size(); ++c) {
-        QCOMPARE(cellOf(sheet, 0, c).value(QStringLiteral("type")).toString(), QStringLiteral("text"));
-        QCOMPARE(cellOf(sheet, 0, c).value(QStringLiteral("value")).toString(), headers.at(c)->title);
+        QCOMPARE(
+            cellOf(sheet, 0, c).value(QStringLiteral("type")).toString(), QStringLiteral("text"));
+        QCOMPARE(
+            cellOf(sheet, 0, c).value(QStringLiteral("value")).toString(), headers.at(c)->title);
     }
     for (int r = 1; r <= 3; ++r) {
         const QJsonObject number = cellOf(sheet, r, 0);
         QCOMPARE(number.value(QStringLiteral("type")).toString(), QStringLiteral("number"));
-        QCOMPARE(number.value(QStringLiteral("value")).toDouble(), model.data(model.index(r - 1, 0), Qt::DisplayRole).toDouble());
+        QCOMPARE(number.value(QStringLiteral("value")).toDouble(),
+            model.data(model.index(r - 1, 0), Qt::DisplayRole).toDouble());
 
         const QJsonObject date = cellOf(sheet, r, 1);
         QCOMPARE(date.value(QStringLiteral("type")).toString(), QStringLiteral("xldate"));
-        QCOMPARE(date.value(QStringLiteral("format")).toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QCOMPARE(
+            date.value(QStringLiteral("format")).toString(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         const QJsonArray t = date.value(QStringLiteral("value")).toArray();
         const QDateTime read(QDate(t.at(0).toInt(), t.at(1).toInt(), t.at(2).toInt()),
             QTime(t.at(3).toInt(), t.at(4).toInt(), t.at(5).toInt()));
@@ -347,7 +365,8 @@ void XlsExportTest::emptyTable()
     const QJsonObject sheet = book.value(QStringLiteral("sheets")).toArray().at(0).toObject();
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 1);
     for (int c = 0; c < headers.size(); ++c)
-        QCOMPARE(cellOf(sheet, 0, c).value(QStringLiteral("value")).toString(), headers.at(c)->title);
+        QCOMPARE(
+            cellOf(sheet, 0, c).value(QStringLiteral("value")).toString(), headers.at(c)->title);
 }
 
 void XlsExportTest::appendsSuffix()
@@ -370,7 +389,8 @@ void XlsExportTest::fullSheet()
     const QJsonObject sheet = book.value(QStringLiteral("sheets")).toArray().at(0).toObject();
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 65536);
     QCOMPARE(cellOf(sheet, 65535, 0).value(QStringLiteral("value")).toDouble(), 65535.0);
-    QCOMPARE(cellOf(sheet, 65535, 5).value(QStringLiteral("value")).toString(), QStringLiteral("10-1kHz"));
+    QCOMPARE(cellOf(sheet, 65535, 5).value(QStringLiteral("value")).toString(),
+        QStringLiteral("10-1kHz"));
     const QJsonArray t = cellOf(sheet, 65535, 1).value(QStringLiteral("value")).toArray();
     const QDateTime expected = TableModel::generatedTime(65534);
     QCOMPARE(QDateTime(QDate(t.at(0).toInt(), t.at(1).toInt(), t.at(2).toInt()),
@@ -401,7 +421,8 @@ void XlsExportTest::manySharedStrings()
     const QJsonObject sheet = book.value(QStringLiteral("sheets")).toArray().at(0).toObject();
     QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), 3001);
     for (int r = 0; r < rows.size(); ++r)
-        QCOMPARE(cellOf(sheet, r + 1, 2).value(QStringLiteral("value")).toString(), rows.at(r).at(2).toString());
+        QCOMPARE(cellOf(sheet, r + 1, 2).value(QStringLiteral("value")).toString(),
+            rows.at(r).at(2).toString());
 }
 
 void XlsExportTest::cellSemantics_data()
@@ -411,23 +432,54 @@ void XlsExportTest::cellSemantics_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("integer") << QVariant(42) << "" << "number" << "42.0";
-    QTest::newRow("double") << QVariant(-1.25) << "" << "number" << "-1.25";
-    QTest::newRow("numeric text in a general cell") << QVariant("12.5") << "" << "number" << "12.5";
-    QTest::newRow("numeric text in a text cell") << QVariant("12.5") << "@" << "text" << "12.5";
-    QTest::newRow("date text in a date cell") << QVariant("2026-12-07 08:09:10") << "yyyy-MM-dd hh:mm:ss" << "xldate" << "[2026, 12, 7, 8, 9, 10]";
-    QTest::newRow("date text in a general cell stays text") << QVariant("2026-12-07 08:09:10") << "" << "text" << "2026-12-07 08:09:10";
-    QTest::newRow("date text in a text cell") << QVariant("2026-12-07 08:09:10") << "@" << "text" << "2026-12-07 08:09:10";
-    QTest::newRow("date before 1900 stays text") << QVariant("1899-01-01 00:00:00") << "yyyy-MM-dd hh:mm:ss" << "text" << "1899-01-01 00:00:00";
-    QTest::newRow("first day after the 1900 leap day") << QVariant("1900-03-01 12:00:00") << "yyyy-MM-dd hh:mm:ss" << "xldate" << "[1900, 3, 1, 12, 0, 0]";
-    QTest::newRow("date-time value") << QVariant(QDateTime(QDate(2000, 1, 2), QTime(3, 4, 5))) << "yyyy-MM-dd hh:mm:ss" << "xldate" << "[2000, 1, 2, 3, 4, 5]";
-    QTest::newRow("boolean") << QVariant(true) << "" << "bool" << "1";
-    QTest::newRow("empty text leaves the cell empty") << QVariant(QString()) << "@" << "empty" << "";
-    QTest::newRow("long latin text across records") << QVariant(QString(20000, QLatin1Char('x')) + QStringLiteral("end")) << "@" << "text" << QString(20000, QLatin1Char('x')) + QStringLiteral("end");
+    QTest::newRow("integer") << QVariant(42) << ""
+                             << "number"
+                             << "42.0";
+    QTest::newRow("double") << QVariant(-1.25) << ""
+                            << "number"
+                            << "-1.25";
+    QTest::newRow("numeric text in a general cell") << QVariant("12.5") << ""
+                                                    << "number"
+                                                    << "12.5";
+    QTest::newRow("numeric text in a text cell") << QVariant("12.5") << "@"
+                                                 << "text"
+                                                 << "12.5";
+    QTest::newRow("date text in a date cell")
+        << QVariant("2026-12-07 08:09:10") << "yyyy-MM-dd hh:mm:ss"
+        << "xldate"
+        << "[2026, 12, 7, 8, 9, 10]";
+    QTest::newRow("date text in a general cell stays text") << QVariant("2026-12-07 08:09:10") << ""
+                                                            << "text"
+                                                            << "2026-12-07 08:09:10";
+    QTest::newRow("date text in a text cell") << QVariant("2026-12-07 08:09:10") << "@"
+                                              << "text"
+                                              << "2026-12-07 08:09:10";
+    QTest::newRow("date before 1900 stays text")
+        << QVariant("1899-01-01 00:00:00") << "yyyy-MM-dd hh:mm:ss"
+        << "text"
+        << "1899-01-01 00:00:00";
+    QTest::newRow("first day after the 1900 leap day")
+        << QVariant("1900-03-01 12:00:00") << "yyyy-MM-dd hh:mm:ss"
+        << "xldate"
+        << "[1900, 3, 1, 12, 0, 0]";
+    QTest::newRow("date-time value")
+        << QVariant(QDateTime(QDate(2000, 1, 2), QTime(3, 4, 5))) << "yyyy-MM-dd hh:mm:ss"
+        << "xldate"
+        << "[2000, 1, 2, 3, 4, 5]";
+    QTest::newRow("boolean") << QVariant(true) << ""
+                             << "bool"
+                             << "1";
+    QTest::newRow("empty text leaves the cell empty") << QVariant(QString()) << "@"
+                                                      << "empty"
+                                                      << "";
+    QTest::newRow("long latin text across records")
+        << QVariant(QString(20000, QLatin1Char('x')) + QStringLiteral("end")) << "@"
+        << "text" << QString(20000, QLatin1Char('x')) + QStringLiteral("end");
     QString wide;
     for (int i = 0; i < 9000; ++i)
         wide += QChar(0x4E00 + i % 500);
-    QTest::newRow("long unicode text across records") << QVariant(wide) << "@" << "text" << wide;
+    QTest::newRow("long unicode text across records") << QVariant(wide) << "@"
+                                                      << "text" << wide;
 }
 
 // Cell semantics of the in-process component, checked through an independent reader.
@@ -454,7 +506,8 @@ void XlsExportTest::cellSemantics()
     if (!format.isEmpty())
         sheet->querySubObject("Range(const QString&)", QStringLiteral("A1"))
             ->dynamicCall("SetNumberFormat(const QString&)", format);
-    sheet->querySubObject("Range(const QString&)", QStringLiteral("A1:A1"))->setProperty("Value", value);
+    sheet->querySubObject("Range(const QString&)", QStringLiteral("A1:A1"))
+        ->setProperty("Value", value);
     const QString file = dir.filePath(QStringLiteral("cell.xls"));
     QVERIFY(book->dynamicCall("SaveAs(const QString &,int,QString,QString,bool,bool)", file, -4143,
                     QString(), QString(), false, false)
@@ -463,9 +516,12 @@ void XlsExportTest::cellSemantics()
     QString error;
     const QJsonObject read = readXls(file, 10, &error);
     QVERIFY2(!read.isEmpty(), qPrintable(error));
-    const QJsonObject cell = cellOf(read.value(QStringLiteral("sheets")).toArray().at(0).toObject(), 0, 0);
+    const QJsonObject cell
+        = cellOf(read.value(QStringLiteral("sheets")).toArray().at(0).toObject(), 0, 0);
     // A cell without a record reads as empty.
-    QCOMPARE(cell.isEmpty() ? QStringLiteral("empty") : cell.value(QStringLiteral("type")).toString(), type);
+    QCOMPARE(
+        cell.isEmpty() ? QStringLiteral("empty") : cell.value(QStringLiteral("type")).toString(),
+        type);
     const QJsonValue v = cell.value(QStringLiteral("value"));
     QString text;
     if (v.isArray()) {
@@ -504,7 +560,7 @@ void XlsExportTest::saveAsFailures()
     AutomationObject* book = excel.querySubObject("ActiveWorkBook");
     const QString path = dir.filePath(file);
     QVERIFY(!book->dynamicCall("SaveAs(const QString &,int,QString,QString,bool,bool)", path,
-                      format, QString(), QString(), false, false)
+                     format, QString(), QString(), false, false)
                  .toBool());
     QVERIFY(!QFile::exists(path));
     book->dynamicCall("Close(Boolean)", false);
