@@ -1,3 +1,5 @@
+#include "datamodel.h"
+#include "dmmdata.h"
 #include "widget.h"
 #include "xlsreader.h"
 
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -106,6 +109,8 @@ private slots:
     void pictureNotWritten();
     void spreadsheet();
     void pdfReport();
+    void windowTable_data();
+    void windowTable();
 
 private:
     // Answers the export dialog: picks the button by object name, then OK.
@@ -304,6 +309,76 @@ void ExportDispatchTest::pdfReport()
     QVERIFY(completeWhenShown);
     QCOMPARE(tabs->currentIndex(), 1);
     QVERIFY(!waitCursorShown());
+}
+
+void ExportDispatchTest::windowTable_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("three readings") << 3 << "The datas is exported successfully.";
+    QTest::newRow("more than a sheet holds") << 65536 << "The datas is exported failed.";
+}
+
+// The window's own table goes into the workbook; a table too large for a sheet is refused with
+// the reason, and nothing is saved.
+void ExportDispatchTest::windowTable()
+{
+    QFETCH(int, rows);
+    QFETCH(QString, message);
+    auto* model
+        = qobject_cast<DataModel*>(window->findChild<QTableView*>(QStringLiteral("tv"))->model());
+    QVERIFY(model);
+    QList<DmmData*> readings;
+    const QDateTime start(QDate(2026, 12, 7), QTime(9, 30));
+    for (int i = 0; i < rows; ++i) {
+        auto* d = new DmmData;
+        d->setDateTime(start.addSecs(i));
+        d->addText(QString::number(i % 100 / 10.0, 'f', 1));
+        d->setUnit(2, QStringLiteral("cm/s"));
+        d->setDetection(QStringLiteral("Vrms"));
+        d->setBand(QStringLiteral("10-1kHz"));
+        readings << d;
+    }
+    model->clear();
+    model->setReadings(readings);
+
+    QString informative;
+    const QString file = dir->filePath(QStringLiteral("window.xls"));
+    driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+    answerFileDialog(file);
+    driver->expect("QMessageBox", [&](QWidget* w) {
+        auto* box = static_cast<QMessageBox*>(w);
+        informative = box->informativeText();
+        box->button(QMessageBox::Ok)->click();
+    });
+    trigger();
+    model->clear();
+    qDeleteAll(readings);
+
+    QCOMPARE(driver->seen.last().text, message);
+    QVERIFY(!waitCursorShown());
+    if (rows > 65535) {
+        QVERIFY2(informative.contains(QString::number(rows)), qPrintable(informative));
+        QVERIFY(!QFile::exists(file));
+        return;
+    }
+    if (!xlrdAvailable())
+        QSKIP("python3-xlrd is not installed");
+    const QJsonObject sheet
+        = readXls(file).value(QStringLiteral("sheets")).toArray().at(0).toObject();
+    QCOMPARE(sheet.value(QStringLiteral("nrows")).toInt(), rows + 1);
+    const QJsonObject table = sheet.value(QStringLiteral("rows")).toObject();
+    for (int r = 1; r <= rows; ++r) {
+        const QJsonArray cells = table.value(QString::number(r)).toArray();
+        QCOMPARE(cells.at(0).toObject().value(QStringLiteral("value")).toDouble(), double(r));
+        QCOMPARE(cells.at(1).toObject().value(QStringLiteral("type")).toString(),
+            QStringLiteral("xldate"));
+        const QJsonArray t = cells.at(1).toObject().value(QStringLiteral("value")).toArray();
+        QCOMPARE(
+            QTime(t.at(3).toInt(), t.at(4).toInt(), t.at(5).toInt()), QTime(9, 30).addSecs(r - 1));
+        QCOMPARE(cells.at(4).toObject().value(QStringLiteral("value")).toString(),
+            QStringLiteral("cm/s"));
+    }
 }
 
 QTEST_MAIN(ExportDispatchTest)
