@@ -4,6 +4,8 @@
 
 #include <QAbstractItemModel>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLine>
 #include <QPageSize>
@@ -37,11 +39,16 @@ bool PdfReport::write(
     const QAbstractItemModel* model, const QList<ColumnHeader*>& headers, const QString& fileName)
 {
     // QSaveFile keeps the file out of place until the document is complete: a report that fails
-    // half-way neither appears nor replaces an earlier one.
+    // half-way neither appears nor replaces an earlier one. A device or pipe in the file's place
+    // is written to instead of being replaced by a new file, and its errors (a full disk) count.
+    const QFileInfo target(fileName);
+    const bool inPlace = target.exists() && !target.isFile() && !target.isDir();
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    QFile device(fileName);
+    QFileDevice& out = inPlace ? static_cast<QFileDevice&>(device) : file;
+    if (!out.open(QIODevice::WriteOnly))
         return false;
-    QPdfWriter writer(&file);
+    QPdfWriter writer(&out);
     writer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter;
     if (!painter.begin(&writer))
@@ -136,5 +143,7 @@ bool PdfReport::write(
     }
 
     ok = painter.end() && ok;
+    if (inPlace)
+        return ok && out.flush() && out.error() == QFileDevice::NoError;
     return ok && file.commit();
 }

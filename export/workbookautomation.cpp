@@ -34,9 +34,9 @@ struct WorkbookApplicationState
 
 namespace {
 
-// xlWorkbookNormal, the Excel 97-2003 format; 56 (xlExcel8) names the same format.
-constexpr int formatWorkbookNormal = -4143;
-constexpr int formatExcel8 = 56;
+// The .xls (BIFF8) workbook format; the server also accepts 56 for the same format.
+constexpr int formatWorkbookXls = -4143;
+constexpr int formatBiff8 = 56;
 
 // "SaveAs(const QString &,int,...)" and "saveas" name the same member.
 QByteArray memberName(const char* function)
@@ -646,7 +646,7 @@ private:
             return false;
         if (format.isValid()) {
             const int code = format.toInt();
-            if (code != formatWorkbookNormal && code != formatExcel8)
+            if (code != formatWorkbookXls && code != formatBiff8)
                 return false;
         }
         QVector<XlsSheet> sheets;

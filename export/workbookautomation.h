@@ -9,7 +9,7 @@ struct WorkbookApplicationState;
 // The in-process spreadsheet component: the application object of a small automation object
 // model (Workbooks, Add, ActiveWorkBook, Sheets, Item, Cells, Range, Value, SetNumberFormat,
 // UsedRange, Columns, AutoFit, SaveAs, Close, Quit) that keeps workbooks in memory and saves them
-// as Excel 97-2003 files (file format -4143). Cells behave as in a spreadsheet server: numbers
+// as .xls (BIFF8) files (file format -4143). Cells behave as in a spreadsheet server: numbers
 // stay numbers, a date text put into a date-formatted cell becomes a date serial, cells formatted
 // "@" keep text, AutoFit sizes columns from their content.
 class WorkbookAutomation : public AutomationObject

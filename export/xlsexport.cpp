@@ -26,22 +26,22 @@ XlsExport::Result XlsExport::write(const QAbstractItemModel* model,
     if (rows > maxRows)
         return TooManyRows;
 
-    std::unique_ptr<AutomationObject> excel = factory ? factory() : nullptr;
-    if (!excel || !excel->setControl(QStringLiteral("Excel.Application")))
+    std::unique_ptr<AutomationObject> application = factory ? factory() : nullptr;
+    if (!application || !application->setControl(QStringLiteral("Excel.Application")))
         return NoServer;
 
-    excel->dynamicCall("SetVisible(bool)", false);
-    excel->setProperty("DisplayAlerts", false);
+    application->dynamicCall("SetVisible(bool)", false);
+    application->setProperty("DisplayAlerts", false);
 
     // Wrappers from querySubObject belong to the wrapper they came from; the application
     // wrapper owns them all.
-    AutomationObject* workbooks = excel->querySubObject("Workbooks");
+    AutomationObject* workbooks = application->querySubObject("Workbooks");
     if (!workbooks) {
-        excel->dynamicCall("Quit(void)");
+        application->dynamicCall("Quit(void)");
         return Failed;
     }
     workbooks->dynamicCall("Add");
-    AutomationObject* workbook = excel->querySubObject("ActiveWorkBook");
+    AutomationObject* workbook = application->querySubObject("ActiveWorkBook");
     AutomationObject* sheets = workbook ? workbook->querySubObject("Sheets") : nullptr;
     AutomationObject* worksheet = sheets ? sheets->querySubObject("Item(int)", 1) : nullptr;
 
@@ -106,7 +106,7 @@ XlsExport::Result XlsExport::write(const QAbstractItemModel* model,
     }
     if (workbook)
         workbook->dynamicCall("Close(Boolean)", false);
-    excel->dynamicCall("Quit(void)");
+    application->dynamicCall("Quit(void)");
 
     delete usedRange;
     delete cell;
@@ -114,6 +114,6 @@ XlsExport::Result XlsExport::write(const QAbstractItemModel* model,
     delete sheets;
     delete workbook;
     delete workbooks;
-    excel.reset();
+    application.reset();
     return ok ? Succeeded : Failed;
 }

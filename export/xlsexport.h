@@ -10,7 +10,7 @@ struct ColumnHeader;
 
 // Writes the reading table into a workbook by driving a spreadsheet server's object model: a new
 // workbook, the titles in row 1, the readings below with the date column as dates and the text
-// columns as text, fitted columns, saved as an Excel 97-2003 file. Shows no dialogs.
+// columns as text, fitted columns, saved as an .xls (BIFF8) file. Shows no dialogs.
 class XlsExport
 {
 public:

@@ -22,7 +22,7 @@ struct XlsSheet
     QVector<int> columnWidths; // in 1/256 of a character; 0 keeps the default width
 };
 
-// Writes an Excel 97-2003 workbook: BIFF8 records in the "Workbook" stream of an OLE2 compound
+// Writes an .xls workbook: BIFF8 records in the "Workbook" stream of an OLE2 compound
 // file. The records are ours; the compound-file container comes from libgsf.
 class XlsWriter
 {

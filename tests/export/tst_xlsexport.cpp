@@ -492,12 +492,12 @@ void XlsExportTest::cellSemantics()
     QFETCH(QString, type);
     QFETCH(QString, shown);
 
-    WorkbookAutomation excel;
-    QVERIFY(excel.setControl(QStringLiteral("Excel.Application")));
-    AutomationObject* books = excel.querySubObject("Workbooks");
+    WorkbookAutomation server;
+    QVERIFY(server.setControl(QStringLiteral("Excel.Application")));
+    AutomationObject* books = server.querySubObject("Workbooks");
     QVERIFY(books);
     books->dynamicCall("Add");
-    AutomationObject* book = excel.querySubObject("ActiveWorkBook");
+    AutomationObject* book = server.querySubObject("ActiveWorkBook");
     QVERIFY(book);
     AutomationObject* sheet = book->querySubObject("Sheets")->querySubObject("Item(int)", 1);
     QVERIFY(sheet);
@@ -551,21 +551,21 @@ void XlsExportTest::saveAsFailures()
 {
     QFETCH(QString, file);
     QFETCH(int, format);
-    WorkbookAutomation excel;
-    QVERIFY(!excel.setControl(QStringLiteral("Other.Application")));
-    QVERIFY(!excel.querySubObject("Workbooks"));
-    QVERIFY(excel.setControl(QStringLiteral("Excel.Application")));
-    excel.querySubObject("Workbooks")->dynamicCall("Add");
-    QCOMPARE(excel.workbookCount(), 1);
-    AutomationObject* book = excel.querySubObject("ActiveWorkBook");
+    WorkbookAutomation server;
+    QVERIFY(!server.setControl(QStringLiteral("Other.Application")));
+    QVERIFY(!server.querySubObject("Workbooks"));
+    QVERIFY(server.setControl(QStringLiteral("Excel.Application")));
+    server.querySubObject("Workbooks")->dynamicCall("Add");
+    QCOMPARE(server.workbookCount(), 1);
+    AutomationObject* book = server.querySubObject("ActiveWorkBook");
     const QString path = dir.filePath(file);
     QVERIFY(!book->dynamicCall("SaveAs(const QString &,int,QString,QString,bool,bool)", path,
                      format, QString(), QString(), false, false)
                  .toBool());
     QVERIFY(!QFile::exists(path));
     book->dynamicCall("Close(Boolean)", false);
-    QCOMPARE(excel.workbookCount(), 0);
-    QVERIFY(!excel.querySubObject("ActiveWorkBook"));
+    QCOMPARE(server.workbookCount(), 0);
+    QVERIFY(!server.querySubObject("ActiveWorkBook"));
 }
 
 QTEST_GUILESS_MAIN(XlsExportTest)
