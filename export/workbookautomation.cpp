@@ -3,7 +3,6 @@
 #include "xlswriter.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -652,12 +651,8 @@ private:
         QVector<XlsSheet> sheets;
         for (const WorkbookSheet& s : book->sheets)
             sheets << XlsSheet { s.name, s.rows, s.columnWidths };
-        // Like the server, a name without an extension gets the one of the format.
-        QString target = fileName;
-        if (QFileInfo(target).suffix().isEmpty())
-            target += QStringLiteral(".xls");
         XlsWriter writer(book->formats);
-        return writer.write(target, sheets);
+        return writer.write(fileName, sheets);
     }
 
     void close()

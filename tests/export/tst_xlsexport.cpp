@@ -131,7 +131,6 @@ private slots:
     void columnNames();
     void readBack();
     void emptyTable();
-    void appendsSuffix();
     void fullSheet();
     void manySharedStrings();
     void cellSemantics_data();
@@ -367,15 +366,6 @@ void XlsExportTest::emptyTable()
     for (int c = 0; c < headers.size(); ++c)
         QCOMPARE(
             cellOf(sheet, 0, c).value(QStringLiteral("value")).toString(), headers.at(c)->title);
-}
-
-void XlsExportTest::appendsSuffix()
-{
-    TableModel model(1);
-    const QString file = dir.filePath(QStringLiteral("nosuffix"));
-    QCOMPARE(XlsExport().write(&model, headers, file), XlsExport::Succeeded);
-    QVERIFY(!QFile::exists(file));
-    QVERIFY(QFile::exists(file + QStringLiteral(".xls")));
 }
 
 void XlsExportTest::fullSheet()
