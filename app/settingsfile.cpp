@@ -16,6 +16,13 @@ int toInt(const QString& text)
     return text.toInt(nullptr, 10); // 0 when it is not a number
 }
 
+// A negative count or interval is no setting the options dialog can make; a negative interval
+// would let one live reading through and then none. Such a value leaves the setting as it was.
+std::optional<int> nonNegative(int value, std::optional<int> previous)
+{
+    return value >= 0 ? std::optional<int>(value) : previous;
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(const QString& appDir, const QString& configDir)
@@ -93,11 +100,11 @@ void SettingsFile::parse(QIODevice& device, SettingsValues& values)
             else if (current == QLatin1String("Language"))
                 values.language = text;
             else if (current == QLatin1String("SamplePoints"))
-                values.samplePoints = toInt(text);
+                values.samplePoints = nonNegative(toInt(text), values.samplePoints);
             else if (current == QLatin1String("Infinite"))
                 values.infinite = toInt(text) != 0;
             else if (current == QLatin1String("SampleRate"))
-                values.sampleRate = toInt(text);
+                values.sampleRate = nonNegative(toInt(text), values.sampleRate);
             else if (current == QLatin1String("SkipRepeat"))
                 values.skipRepeat = toInt(text) != 0;
             current.clear();
