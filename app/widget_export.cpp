@@ -22,19 +22,32 @@
 namespace {
 
 // Keeps the wait cursor from construction to destruction, so every way out of an export,
-// cancelled dialogs included, gives the normal cursor back.
+// cancelled dialogs included, gives the window's own cursor back. The window's cursor stays the
+// override afterwards, as users of the export know it, but never more than one level deep: repeated
+// exports must not pile up overrides that the application could never unwind.
 class WaitCursor
 {
 public:
-    WaitCursor()
+    explicit WaitCursor(const QCursor& windowCursor)
+        : restored(windowCursor)
     {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         // Let the cursor change show before the work starts.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    ~WaitCursor()
+    {
+        QApplication::restoreOverrideCursor();
+        if (QApplication::overrideCursor())
+            QApplication::changeOverrideCursor(restored);
+        else
+            QApplication::setOverrideCursor(restored);
+    }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    QCursor restored;
 };
 
 void waitProcessingEvents(int ms)
@@ -51,7 +64,7 @@ void Widget::on_actionExport_triggered()
 {
     std::unique_ptr<dlgExport> dialog(new dlgExport);
     const int accepted = dialog->exec();
-    WaitCursor waitCursor;
+    WaitCursor waitCursor(cursor());
     if (accepted != QDialog::Accepted)
         return;
 

@@ -107,6 +107,7 @@ private slots:
     void cancelled();
     void picture();
     void pictureNotWritten();
+    void cursorDoesNotPileUp();
     void spreadsheet();
     void pdfReport();
     void windowTable_data();
@@ -244,6 +245,19 @@ void ExportDispatchTest::picture()
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), window->findChild<QWidget*>(QStringLiteral("chart"))->size());
     QVERIFY(!waitCursorShown());
+}
+
+void ExportDispatchTest::cursorDoesNotPileUp()
+{
+    for (int i = 0; i < 3; ++i) {
+        driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        trigger();
+    }
+    // The window's own cursor is in force again, one level deep however many exports ran.
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+    QApplication::restoreOverrideCursor();
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void ExportDispatchTest::pictureNotWritten()
