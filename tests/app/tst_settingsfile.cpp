@@ -99,6 +99,9 @@ void SettingsFileTest::parse_data()
         "<SamplePoints>5</SamplePoints></options>") << "SampleRate=300";
     QTest::newRow("empty language element leaves the default")
         << QByteArray("<options><Language></Language><Language/></options>") << "";
+    QTest::newRow("negative counts leave the setting as it was") << QByteArray(
+        "<options><SampleRate>300</SampleRate><SampleRate>-1</SampleRate>"
+        "<SamplePoints>-5</SamplePoints></options>") << "SampleRate=300";
     QTest::newRow("not xml at all") << QByteArray("SampleRate=5") << "";
 }
 
