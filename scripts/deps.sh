@@ -10,6 +10,7 @@ packages=(
     python3 python3-xlrd poppler-utils
     clang libclang-rt-14-dev
     xvfb xauth
+    dpkg-dev file appstream desktop-file-utils
 )
 
 missing=()
