@@ -1,0 +1,115 @@
+// cpu_percent_line_rate: the window's share of one CPU while it records every live reading (sample
+// rate 0, no limit) that the meter simulator sends as fast as the serial line carries them.
+// Also prints the reading rate it measured.
+
+#include "tvitemmodel.h"
+#include "mydmm.h"
+#include "widget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTreeView>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// 19200 baud, ten bits a byte, 20-byte frames: 96 frames a second. The simulator's period is in
+// whole milliseconds, so 10 ms (100 a second) is the closest it comes from above.
+constexpr int periodMs = 10;
+constexpr int measureMs = 20000;
+
+double cpuSeconds()
+{
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
+        + usage.ru_stime.tv_usec / 1e6;
+}
+
+ItemData* activeItem(Widget& w)
+{
+    QAbstractItemModel* model = w.findChild<QTreeView*>(QStringLiteral("tvItems"))->model();
+    for (int group = 0; group < model->rowCount(); ++group) {
+        for (int row = 0; row < model->rowCount(model->index(group, 0)); ++row) {
+            const QModelIndex index = model->index(row, 0, model->index(group, 0));
+            if (index.data(ActiveRole).toBool())
+                return index.data(ItemDataRole).value<ItemData*>();
+        }
+    }
+    return nullptr;
+}
+
+void waitMs(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QProcess sim;
+    sim.start(QStringLiteral(METERSIM_PATH),
+        { "--period", QString::number(periodMs), "--sequence", "ramp", "--quiet" });
+    QString port;
+    if (sim.waitForStarted(10000)) {
+        while (port.isEmpty() && sim.waitForReadyRead(10000)) {
+            const QByteArray line = sim.readLine().trimmed();
+            if (line.startsWith("port: "))
+                port = QString::fromLocal8Bit(line.mid(6));
+        }
+    }
+    if (port.isEmpty()) {
+        std::fprintf(stderr, "cpu_percent_line_rate: the meter simulator did not start\n");
+        return 1;
+    }
+
+    QFile options(QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml"));
+    if (!options.open(QIODevice::WriteOnly)
+        || options.write("<options><SampleRate>0</SampleRate><Infinite>1</Infinite></options>") < 0) {
+        std::fprintf(stderr, "cpu_percent_line_rate: cannot write options.xml\n");
+        return 1;
+    }
+    options.close();
+    MyDmm::setPortOverride(port);
+
+    int status = 0;
+    {
+        Widget w;
+        w.show();
+        w.findChild<QAction*>(QStringLiteral("actionConnect"))->trigger();
+        w.findChild<QAction*>(QStringLiteral("actionStart"))->trigger();
+        ItemData* item = activeItem(w);
+        waitMs(3000); // the link settles and the first readings arrive
+        const int first = item ? item->readingCount() : 0;
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        waitMs(measureMs);
+        const double cpu = cpuSeconds() - cpuBefore;
+        const double seconds = wall.elapsed() / 1000.0;
+        const int recorded = item ? item->readingCount() - first : 0;
+        if (recorded <= 0) {
+            std::fprintf(stderr, "cpu_percent_line_rate: no readings were recorded\n");
+            status = 1;
+        } else {
+            std::printf("cpu_percent_line_rate: %.1f %%\n", 100.0 * cpu / seconds);
+            std::printf("line_rate_readings_per_s: %.1f readings/s\n", recorded / seconds);
+        }
+        w.findChild<QAction*>(QStringLiteral("actionDisconnect"))->trigger();
+        w.close();
+    }
+    sim.terminate();
+    sim.waitForFinished(5000);
+    QFile::remove(options.fileName());
+    return status;
+}
