@@ -2,8 +2,8 @@
 // rate 0, no limit) that the meter simulator sends as fast as the serial line carries them.
 // Also prints the reading rate it measured.
 
-#include "tvitemmodel.h"
 #include "mydmm.h"
+#include "tvitemmodel.h"
 #include "widget.h"
 
 #include <QAction>
@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
 
     QFile options(QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml"));
     if (!options.open(QIODevice::WriteOnly)
-        || options.write("<options><SampleRate>0</SampleRate><Infinite>1</Infinite></options>") < 0) {
+        || options.write("<options><SampleRate>0</SampleRate><Infinite>1</Infinite></options>")
+            < 0) {
         std::fprintf(stderr, "cpu_percent_line_rate: cannot write options.xml\n");
         return 1;
     }

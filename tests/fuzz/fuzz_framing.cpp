@@ -14,7 +14,6 @@
 
 namespace {
 
-
 quint16 referenceSum(const QByteArray& bytes, int count)
 {
     unsigned sum = 0;
@@ -30,7 +29,8 @@ void checkFrame(const QByteArray& frame)
     FUZZ_CHECK(uchar(frame.at(0)) == 0xAB && uchar(frame.at(1)) == 0xCD);
     FUZZ_CHECK(uchar(frame.at(2)) == frame.size());
     const int n = frame.size();
-    FUZZ_CHECK(referenceSum(frame, n - 2) == ((uchar(frame.at(n - 2)) << 8) | uchar(frame.at(n - 1))));
+    FUZZ_CHECK(
+        referenceSum(frame, n - 2) == ((uchar(frame.at(n - 2)) << 8) | uchar(frame.at(n - 1))));
 }
 
 // Splits data into chunks whose sizes the input chooses, as a serial port might deliver them.

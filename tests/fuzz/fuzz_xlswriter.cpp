@@ -56,8 +56,7 @@ class SstReader
 public:
     explicit SstReader(QVector<QByteArray> segments)
         : segments(std::move(segments))
-    {
-    }
+    { }
 
     QStringList read(quint32& total)
     {
@@ -112,8 +111,8 @@ private:
             const int take = std::min(length, (seg.size() - pos) / charSize);
             FUZZ_CHECK(take > 0);
             for (int i = 0; i < take; ++i) {
-                s.append(QChar(charSize == 2 ? u16At(seg, pos + 2 * i)
-                                             : quint16(uchar(seg.at(pos + i)))));
+                s.append(QChar(
+                    charSize == 2 ? u16At(seg, pos + 2 * i) : quint16(uchar(seg.at(pos + i)))));
             }
             pos += take * charSize;
             length -= take;

@@ -12,7 +12,7 @@
 #define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
             std::abort();                                                                          \
         }                                                                                          \
     } while (false)
@@ -25,8 +25,7 @@ public:
     FuzzInput(const uint8_t* data, size_t size)
         : data(data)
         , size(size)
-    {
-    }
+    { }
 
     bool atEnd() const { return pos >= size; }
     size_t remaining() const { return size - pos; }

@@ -19,7 +19,8 @@ int main(int argc, char* argv[])
         QStringList files;
         const QFileInfo info(QString::fromLocal8Bit(argv[i]));
         if (info.isDir()) {
-            for (const QFileInfo& entry : QDir(info.filePath()).entryInfoList(QDir::Files, QDir::Name))
+            for (const QFileInfo& entry :
+                QDir(info.filePath()).entryInfoList(QDir::Files, QDir::Name))
                 files << entry.filePath();
         } else if (info.exists()) {
             files << info.filePath();
@@ -32,8 +33,8 @@ int main(int argc, char* argv[])
             }
             const QByteArray input = file.readAll();
             std::fprintf(stderr, "replaying %s (%d bytes)\n", qPrintable(path), int(input.size()));
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.constData()),
-                size_t(input.size()));
+            LLVMFuzzerTestOneInput(
+                reinterpret_cast<const uint8_t*>(input.constData()), size_t(input.size()));
             ++replayed;
         }
     }

@@ -47,10 +47,11 @@ inline bool runAsNobody(const QString& function, const QString& row, QString* ou
     do {                                                                                           \
         if (PrivDrop::isRoot()) {                                                                  \
             QString output;                                                                        \
-            const bool passed = PrivDrop::runAsNobody(QString::fromLatin1(QTest::currentTestFunction()), \
-                QString::fromLatin1(QTest::currentDataTag()), &output);                           \
-            if (output.contains(QLatin1String("setpriv is not installed")))                       \
-                QSKIP("running as root and setpriv is not installed");                            \
+            const bool passed                                                                      \
+                = PrivDrop::runAsNobody(QString::fromLatin1(QTest::currentTestFunction()),         \
+                    QString::fromLatin1(QTest::currentDataTag()), &output);                        \
+            if (output.contains(QLatin1String("setpriv is not installed")))                        \
+                QSKIP("running as root and setpriv is not installed");                             \
             QVERIFY2(passed, qPrintable(output));                                                  \
             return;                                                                                \
         }                                                                                          \

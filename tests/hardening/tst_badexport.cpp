@@ -102,7 +102,8 @@ void BadExportTest::failureIsReported()
         // exporter could never replace the system's.
         if (PrivDrop::isRoot()) {
             path = dir.filePath(QStringLiteral("full"));
-            QVERIFY(::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0);
+            QVERIFY(
+                ::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0);
         } else {
             path = QStringLiteral("/dev/full");
         }
@@ -110,7 +111,8 @@ void BadExportTest::failureIsReported()
 
     const bool ok = exportTo(kind, path);
     if (target == QLatin1String("read-only"))
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(
+            dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(ok, succeeds);
 
     const QFileInfo info(path);
@@ -127,7 +129,8 @@ void BadExportTest::failureIsReported()
     }
     // No temporary or partial file is left beside it.
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    QVERIFY2(left.size() <= (succeeds || target == QLatin1String("full") ? 1 : 0), qPrintable(left.join(", ")));
+    QVERIFY2(left.size() <= (succeeds || target == QLatin1String("full") ? 1 : 0),
+        qPrintable(left.join(", ")));
 }
 
 QTEST_MAIN(BadExportTest)

@@ -67,19 +67,21 @@ void BadItemNamesTest::namesAreKept_data()
     QTest::newRow("10,000 characters") << longName() << longName();
     QTest::newRow("10,000 wide characters")
         << QString(10000, QChar(0x6F22)) << QString(10000, QChar(0x6F22));
-    QTest::newRow("right to left") << QStringLiteral("\u05de\u05d3\u05d9\u05d3\u05d4 1 \u0642\u064a\u0627\u0633")
-                                   << QStringLiteral("\u05de\u05d3\u05d9\u05d3\u05d4 1 \u0642\u064a\u0627\u0633");
-    QTest::newRow("combining marks") << QStringLiteral("Z\u0351\u036b\u0343\u036a\u0302a\u0300\u0301\u0302\u0303")
-                                     << QStringLiteral("Z\u0351\u036b\u0343\u036a\u0302a\u0300\u0301\u0302\u0303");
+    QTest::newRow("right to left")
+        << QStringLiteral("\u05de\u05d3\u05d9\u05d3\u05d4 1 \u0642\u064a\u0627\u0633")
+        << QStringLiteral("\u05de\u05d3\u05d9\u05d3\u05d4 1 \u0642\u064a\u0627\u0633");
+    QTest::newRow("combining marks")
+        << QStringLiteral("Z\u0351\u036b\u0343\u036a\u0302a\u0300\u0301\u0302\u0303")
+        << QStringLiteral("Z\u0351\u036b\u0343\u036a\u0302a\u0300\u0301\u0302\u0303");
     QTest::newRow("outside the basic plane")
         << QString::fromUtf8("pump \xF0\x9F\x94\xA7 \xF0\x90\x8D\x88 \xF0\x9D\x9B\x91")
         << QString::fromUtf8("pump \xF0\x9F\x94\xA7 \xF0\x90\x8D\x88 \xF0\x9D\x9B\x91");
-    QTest::newRow("invisible and direction marks")
-        << QStringLiteral("a\u200b\u200d\u202e\u2066b\ufeff")
-        << QStringLiteral("a\u200b\u200d\u202e\u2066b\ufeff");
-    QTest::newRow("markup and percent signs") << QStringLiteral("<b>%1 & %n</b>")
-                                              << QStringLiteral("<b>%1 & %n</b>");
-    QTest::newRow("blanks around") << QStringLiteral("  \t Motor A \t ") << QStringLiteral("Motor A");
+    QTest::newRow("invisible and direction marks") << QStringLiteral(
+        "a\u200b\u200d\u202e\u2066b\ufeff") << QStringLiteral("a\u200b\u200d\u202e\u2066b\ufeff");
+    QTest::newRow("markup and percent signs")
+        << QStringLiteral("<b>%1 & %n</b>") << QStringLiteral("<b>%1 & %n</b>");
+    QTest::newRow("blanks around")
+        << QStringLiteral("  \t Motor A \t ") << QStringLiteral("Motor A");
 }
 
 void BadItemNamesTest::namesAreKept()

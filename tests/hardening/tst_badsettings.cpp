@@ -112,9 +112,9 @@ void BadSettingsTest::windowStartsWithSoundValues_data()
     // valid part before them included: the file counts as broken and nothing of it is applied.
     QTest::newRow("binary after a valid setting")
         << "<options><SampleRate>500</SampleRate>" + binary() << defaults;
-    QTest::newRow("malformed after a valid setting")
-        << QByteArray("<options><SampleRate>500</SampleRate><<&&\x01</oops><SkipRepeat>1</SkipRepeat>")
-        << Sampling { 1000, true, 500, false };
+    QTest::newRow("malformed after a valid setting") << QByteArray(
+        "<options><SampleRate>500</SampleRate><<&&\x01</oops><SkipRepeat>1</SkipRepeat>")
+                                                     << Sampling { 1000, true, 500, false };
     QTest::newRow("truncated in an element name")
         << document("<SampleRate>500</SampleRate><SkipRepeat>1</SkipRepeat><Sample").left(100)
         << Sampling { 1000, true, 500, true };
@@ -124,17 +124,18 @@ void BadSettingsTest::windowStartsWithSoundValues_data()
     // is a negative number of points.
     QTest::newRow("negative numbers")
         << document("<SampleRate>-40</SampleRate><SamplePoints>-3</SamplePoints>") << defaults;
-    QTest::newRow("beyond int")
-        << document("<SampleRate>99999999999</SampleRate><SamplePoints>2147483648</SamplePoints>")
-        << Sampling { 0, true, 0, false };
-    QTest::newRow("largest int")
-        << document("<SampleRate>2147483647</SampleRate><SamplePoints>2147483647</SamplePoints>")
-        << Sampling { 2147483647, true, 2147483647, false };
+    QTest::newRow("beyond int") << document(
+        "<SampleRate>99999999999</SampleRate><SamplePoints>2147483648</SamplePoints>")
+                                << Sampling { 0, true, 0, false };
+    QTest::newRow("largest int") << document(
+        "<SampleRate>2147483647</SampleRate><SamplePoints>2147483647</SamplePoints>")
+                                 << Sampling { 2147483647, true, 2147483647, false };
     QTest::newRow("flags other than 0 and 1")
-        << document("<Infinite>7</Infinite><SkipRepeat>-1</SkipRepeat>") << Sampling { 1000, true, 1000, true };
-    QTest::newRow("hex geometry of garbage")
-        << document("<Geometry>zz9q</Geometry><State>ffffffffffff</State><SampleRate>60</SampleRate>")
-        << Sampling { 1000, true, 60, false };
+        << document("<Infinite>7</Infinite><SkipRepeat>-1</SkipRepeat>")
+        << Sampling { 1000, true, 1000, true };
+    QTest::newRow("hex geometry of garbage") << document(
+        "<Geometry>zz9q</Geometry><State>ffffffffffff</State><SampleRate>60</SampleRate>")
+                                             << Sampling { 1000, true, 60, false };
 }
 
 void BadSettingsTest::windowStartsWithSoundValues()
@@ -214,7 +215,8 @@ void BadSettingsTest::unusableFile()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(shipped);
         file.close();
-        QVERIFY(QFile::setPermissions(appDir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(appDir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         const SettingsFile settings(appDir.path(), configDir.path());
         // The copy beside the program is read as shipped; the user's settings go elsewhere,
         // and are what is read from then on.

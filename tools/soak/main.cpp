@@ -165,7 +165,9 @@ int main(int argc, char* argv[])
             unplugged = true;
             countAtUnplug = count;
             unplugMs = clock.elapsed();
-            say(QStringLiteral("unplug seen at %1 s with %2 readings").arg(unplugMs / 1000).arg(count));
+            say(QStringLiteral("unplug seen at %1 s with %2 readings")
+                    .arg(unplugMs / 1000)
+                    .arg(count));
         }
         const bool quiet = clock.elapsed() - lastGrowthMs > 2000;
         if ((clock.elapsed() >= runMs && quiet) || (unplugged && clock.elapsed() - unplugMs > 3000)
@@ -210,7 +212,8 @@ int main(int argc, char* argv[])
         else if (item->readingCount() != countAtUnplug)
             failure = QStringLiteral("readings changed after the unplug");
     }
-    say(failure.isEmpty() ? QStringLiteral("result: ok") : QStringLiteral("result: FAILED ") + failure);
+    say(failure.isEmpty() ? QStringLiteral("result: ok")
+                          : QStringLiteral("result: FAILED ") + failure);
     w.close();
     QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml"));
     return failure.isEmpty() ? 0 : 1;
