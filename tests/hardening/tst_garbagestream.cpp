@@ -104,8 +104,14 @@ void GarbageStreamTest::memoryStaysBounded()
             before = residentBytes(); // after the first stretch, when the buffers have their size
     }
     const qint64 growth = residentBytes() - before;
+#ifndef __SANITIZE_ADDRESS__
     QVERIFY2(growth < 4 * 1024 * 1024,
         qPrintable(QStringLiteral("resident memory grew by %1 bytes").arg(growth)));
+#else
+    // AddressSanitizer keeps freed memory in quarantine, so the resident size says nothing here;
+    // its leak check at exit does the job instead.
+    Q_UNUSED(growth);
+#endif
     QCOMPARE(live + stored, 0);
 
     // Whatever garbage still waits, a false header included, the good frames behind it all come
