@@ -44,6 +44,12 @@ void dlgExport::on_rbPdf_toggled(bool checked)
         kind = Pdf;
 }
 
+void dlgExport::on_rbCsv_toggled(bool checked)
+{
+    if (checked)
+        kind = Csv;
+}
+
 void dlgExport::setupUi()
 {
     setObjectName(QStringLiteral("dlgExport"));
@@ -69,6 +75,10 @@ void dlgExport::setupUi()
     rbPdf->setObjectName(QStringLiteral("rbPdf"));
     verticalLayout->addWidget(rbPdf);
 
+    rbCsv = new QRadioButton(this);
+    rbCsv->setObjectName(QStringLiteral("rbCsv"));
+    verticalLayout->addWidget(rbCsv);
+
     gridLayout_2->addLayout(verticalLayout, 0, 0, 1, 1);
 
     buttonBox = new QDialogButtonBox(this);
@@ -86,4 +96,5 @@ void dlgExport::retranslateUi()
     rbTable->setText(tr("Table(XLS)"));
     rbChart->setText(tr("Chart(JPG)"));
     rbPdf->setText(tr("PDF"));
+    rbCsv->setText(tr("Table(CSV)"));
 }

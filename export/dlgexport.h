@@ -7,13 +7,14 @@ class QGridLayout;
 class QRadioButton;
 class QVBoxLayout;
 
-// Asks which export to run. The PDF choice is built but hidden, so users pick only the first two.
+// Asks which export to run. The PDF choice is built but hidden; users pick the table as a
+// spreadsheet or as CSV, or the chart as a picture.
 class dlgExport : public QDialog
 {
     Q_OBJECT
 
 public:
-    enum ExportKind { Table = 0, Chart = 1, Pdf = 2 };
+    enum ExportKind { Table = 0, Chart = 1, Pdf = 2, Csv = 3 };
     Q_ENUM(ExportKind)
 
     explicit dlgExport(QWidget* parent = nullptr);
@@ -25,6 +26,7 @@ public slots:
     void on_rbTable_toggled(bool checked);
     void on_rbChart_toggled(bool checked);
     void on_rbPdf_toggled(bool checked);
+    void on_rbCsv_toggled(bool checked);
 
 private:
     void setupUi();
@@ -35,6 +37,7 @@ private:
     QRadioButton* rbTable;
     QRadioButton* rbChart;
     QRadioButton* rbPdf;
+    QRadioButton* rbCsv;
     QDialogButtonBox* buttonBox;
     int kind = Table;
 };

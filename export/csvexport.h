@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QAbstractItemModel;
+struct ColumnHeader;
+
+// Writes the reading table as CSV (RFC 4180): the column titles as the header line, then one line
+// per reading with the texts the table shows, UTF-8 without a byte order mark, CRLF line ends,
+// dates as ISO 8601 with seconds. Shows no dialogs.
+class CsvExport
+{
+public:
+    // Replaces the file as a whole or not at all.
+    static bool write(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers,
+        const QString& fileName);
+
+    static QByteArray toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers);
+
+    // One field, quoted when it holds a separator, a quote or a line break.
+    static QString field(const QString& text);
+};
