@@ -14,5 +14,10 @@ QString describe(const QString& portOverride);
 // The reason for one port path; an empty path means no meter port was found.
 Reason classify(const QString& path);
 QString text(Reason reason, const QString& path);
+// The same, saying whether the meter's access rule (the package's udev rule) is installed.
+QString text(Reason reason, const QString& path, bool ruleInstalled);
+
+// Whether udev has the rule that gives the user at the computer access to the meter's adapter.
+bool accessRuleInstalled();
 
 } // namespace OpenFailure
