@@ -9,9 +9,11 @@
 #include "openfailure.h"
 #include "optiondialog.h"
 #include "readoutpanel.h"
+#include "reconnect.h"
 #include "settingsfile.h"
 #include "tvitemmodel.h"
 #include "ui_widget.h"
+#include "usbpnpdetector.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include <limits>
@@ -64,6 +67,7 @@ Widget::~Widget()
 {
     if (storeTimerId != 0)
         killTimer(storeTimerId);
+    closingByUser = true;
     dmm->close();
     delete dmm;
     dmm = nullptr;
@@ -89,6 +93,15 @@ Widget::~Widget()
 void Widget::initObj()
 {
     dmm = new MyDmm;
+#ifdef Q_OS_WIN
+    // The device-interface class of USB devices, the one the link registers for as well.
+    static const GUID usbDevices
+        = { 0xA5DCBF10, 0x6530, 0x11D2, { 0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED } };
+    usbDetector = new USBPNPDetector(&usbDevices, 1, this);
+#else
+    usbDetector = new USBPNPDetector(this);
+#endif
+    usbDetector->setObjectName(QStringLiteral("usbDetector"));
 
     columnHeaders << new ColumnHeader { tr("No."), 2 } << new ColumnHeader { tr("Date/Time"), 3 }
                   << new ColumnHeader { tr("Function"), 3 } << new ColumnHeader { tr("Value"), 3 }
@@ -218,6 +231,8 @@ void Widget::initConnec()
     connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
     connect(dmm, &MyDmm::displayStore, this, &Widget::slotDisplayStore);
     connect(dmm, &MyDmm::storeNum, this, &Widget::slotStoreNum);
+    connect(usbDetector, &USBPNPDetector::deviceDiscovered, this, &Widget::slotUSBDiscovered);
+    connect(usbDetector, &USBPNPDetector::deviceRemoved, this, &Widget::slotUSBRemoved);
     connect(itemModel, &TvItemModel::editDataChanged, this, &Widget::slotItemModeleditDataChanged);
     connect(ui->tvItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &Widget::slotCurrentRowChanged);
@@ -273,7 +288,9 @@ void Widget::slotAction()
         if (!dmm->open())
             showOpenFailure();
     } else if (action == ui->actionDisconnect) {
+        closingByUser = true;
         dmm->close();
+        closingByUser = false;
     } else if (action == ui->actionOption) {
         std::unique_ptr<OptionDialog> dialog(new OptionDialog(true, this));
         dialog->sbSamplePoints->setValue(dmm->samplePoints());
@@ -315,6 +332,8 @@ void Widget::slotDmmOpened()
     ui->actionStart->setEnabled(!(activeItem && activeItem->type() == ItemData::StoreData));
     ui->actionStop->setEnabled(false);
     ui->actionSyncTime->setEnabled(true);
+    reconnectWanted = false;
+    reconnectTries = 0;
 }
 
 void Widget::slotDmmClosed()
@@ -325,6 +344,47 @@ void Widget::slotDmmClosed()
     ui->actionStart->setEnabled(false);
     ui->actionStop->setEnabled(false);
     ui->actionSyncTime->setEnabled(false);
+    if (!closingByUser && !reconnectWanted) {
+        reconnectWanted = true;
+        slotMessage(tr("The meter was disconnected. It is connected again as soon as it is back."));
+    }
+}
+
+void Widget::slotUSBRemoved(HIDDeviceInfo info)
+{
+    dmm->slotUSBRemoved(info);
+}
+
+void Widget::slotUSBDiscovered(HIDDeviceInfo info)
+{
+    if (!reconnectWanted || dmm->isOpened())
+        return;
+    const QString overrideName = Reconnect::overridePortName(MyDmm::portOverride());
+    const QList<Reconnect::Port> ports
+        = overrideName.isEmpty() ? Reconnect::availablePorts() : QList<Reconnect::Port>();
+    if (!Reconnect::isMeterArrival(info.name, overrideName, ports))
+        return;
+    reconnectTries = 0;
+    tryReconnect(info.name);
+}
+
+void Widget::tryReconnect(const QString& portName)
+{
+    if (!reconnectWanted || dmm->isOpened())
+        return;
+    if (dmm->open()) {
+        // Sampling stays off (slotDmmClosed stopped it): the user decides when recording goes on.
+        slotMessage(tr("The meter is back on %1 and connected again. Choose Start to record.")
+                        .arg(portName));
+        return;
+    }
+    // A port that has just appeared may not be ready, or not yet accessible, for a moment.
+    if (++reconnectTries < 5) {
+        QTimer::singleShot(400, this, [this, portName] { tryReconnect(portName); });
+        return;
+    }
+    slotMessage(tr("The meter is back on %1 but could not be opened. Choose Connect to try again.")
+                    .arg(portName));
 }
 
 void Widget::slotUSBRefreshed(int num)
@@ -341,6 +401,12 @@ void Widget::on_actionManual_triggered()
 #ifdef VIBVIEW_DOC_DIR
     candidates << QDir(QStringLiteral(VIBVIEW_DOC_DIR)).filePath(name);
 #endif
+#ifdef VIBVIEW_DOC_DIR_FROM_BIN
+    // Where the package or any install prefix puts it, relative to the installed executable.
+    candidates << QDir(QCoreApplication::applicationDirPath())
+                      .filePath(QStringLiteral(VIBVIEW_DOC_DIR_FROM_BIN "/") + name);
+#endif
+    candidates << QDir::current().filePath(name);
     QString found;
     for (const QString& path : candidates) {
         if (QFileInfo(path).isFile()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dmmdata.h"
+#include "hiddeviceinfo.h"
 #include "itemdata.h"
 
 #include <QDateTime>
@@ -18,6 +19,7 @@ class Histogram;
 class MyDmm;
 class QStandardItem;
 class TvItemModel;
+class USBPNPDetector;
 
 namespace Ui {
 class Widget;
@@ -71,6 +73,8 @@ private slots:
     void slotSyncTime(QDateTime dt);
     void reloadActiveItem();
     void on_actionMessages_toggled(bool checked);
+    void slotUSBDiscovered(HIDDeviceInfo info);
+    void slotUSBRemoved(HIDDeviceInfo info);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
@@ -82,6 +86,7 @@ private:
     // Implemented beside the export code (widget_export.cpp).
     void exportXls();
     void exportPdf();
+    void exportCsv();
 
     QString defaultItemName() const;
     QModelIndex storeIndex() const;
@@ -90,6 +95,7 @@ private:
     void updateStartStop();
     void clearViews();
     void showOpenFailure();
+    void tryReconnect(const QString& portName);
 
     Ui::Widget* ui;
     MyDmm* dmm;
@@ -110,4 +116,12 @@ private:
     // what the user changed since.
     bool settingsRestored = false;
     QPointer<DlgDownload> downloadDialog;
+
+    // The window's own hot-plug detector: it tells when the meter comes back after the link lost
+    // it, so that the window reconnects by itself.
+    USBPNPDetector* usbDetector = nullptr;
+    // The link closed without the user asking (cable pulled, meter switched off).
+    bool reconnectWanted = false;
+    bool closingByUser = false;
+    int reconnectTries = 0;
 };

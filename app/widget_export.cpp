@@ -2,6 +2,7 @@
 // working, and tell the user the outcome. The writers themselves live in the export library.
 #include "widget.h"
 
+#include "csvexport.h"
 #include "datamodel.h"
 #include "dlgexport.h"
 #include "dmmchart.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTabWidget>
 
@@ -96,6 +98,9 @@ void Widget::on_actionExport_triggered()
         exportPdf();
         break;
     }
+    case dlgExport::Csv:
+        exportCsv();
+        break;
     default:
         break;
     }
@@ -143,6 +148,23 @@ void Widget::exportPdf()
 
     // The report is complete and closed before the user is told it is there.
     if (PdfReport::write(dataModel, columnHeaders, fileName))
+        QMessageBox::information(this, QString(), tr("The datas is exported successfully."));
+    else
+        QMessageBox::information(this, QString(), tr("The datas is exported failed."));
+}
+
+void Widget::exportCsv()
+{
+    QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Export the datas to a CSV file."), QString(), QStringLiteral("CSV File(*.csv)"));
+    if (fileName.isEmpty())
+        return;
+    // A bare new name gets the format's extension; an existing file or device is used as named.
+    const QFileInfo chosen(fileName);
+    if (chosen.suffix().isEmpty() && !chosen.exists())
+        fileName += QStringLiteral(".csv");
+
+    if (CsvExport::write(dataModel, columnHeaders, fileName))
         QMessageBox::information(this, QString(), tr("The datas is exported successfully."));
     else
         QMessageBox::information(this, QString(), tr("The datas is exported failed."));

@@ -1,0 +1,231 @@
+// Reconnecting by itself: the meter's port goes away while connected and comes back. The hot-plug
+// detector's signals are driven by hand; the meter is the simulator on a pseudo-terminal.
+#include "widgettestsupport.h"
+
+#include "metersim.h"
+#include "mydmm.h"
+#include "reconnect.h"
+#include "usbpnpdetector.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QSerialPort>
+#include <QTest>
+
+using namespace WidgetProbe;
+
+namespace {
+
+USBPNPDetector* detector(Widget& w)
+{
+    return w.findChild<USBPNPDetector*>();
+}
+
+void emitChange(Widget& w, const char* signal, const QString& name)
+{
+    HIDDeviceInfo info;
+    info.name = name;
+    QVERIFY(QMetaObject::invokeMethod(
+        detector(w), signal, Qt::DirectConnection, Q_ARG(HIDDeviceInfo, info)));
+}
+
+QStringList messages(Widget& w)
+{
+    QStringList rows;
+    auto* list = w.findChild<QListWidget*>(QStringLiteral("listWidget"));
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->item(i)->text();
+    return rows;
+}
+
+QString portName(const QString& path)
+{
+    return QSerialPort(path).portName();
+}
+
+Reconnect::Port port(const char* name, bool ids, quint16 vendor = 0, quint16 product = 0)
+{
+    Reconnect::Port p;
+    p.name = QLatin1String(name);
+    p.hasIdentifiers = ids;
+    p.vendorId = vendor;
+    p.productId = product;
+    return p;
+}
+
+} // namespace
+
+class ReconnectTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void recognisesTheMeter_data();
+    void recognisesTheMeter();
+    void meterComesBack_data();
+    void meterComesBack();
+    void manualConnectEndsTheWait();
+};
+
+void ReconnectTest::init()
+{
+    QFile::remove(QCoreApplication::applicationDirPath() + "/options.xml");
+}
+
+void ReconnectTest::cleanup()
+{
+    MyDmm::setPortOverride(QString());
+    QFile::remove(QCoreApplication::applicationDirPath() + "/options.xml");
+}
+
+void ReconnectTest::recognisesTheMeter_data()
+{
+    QTest::addColumn<QString>("arrived");
+    QTest::addColumn<QString>("overrideName");
+    QTest::addColumn<bool>("meter");
+
+    QTest::newRow("meter adapter") << "ttyUSB0"
+                                   << "" << true;
+    QTest::newRow("another adapter") << "ttyUSB1"
+                                     << "" << false;
+    QTest::newRow("port without identifiers") << "ttyS0"
+                                              << "" << false;
+    QTest::newRow("same vendor, other product") << "ttyUSB2"
+                                                << "" << false;
+    QTest::newRow("unknown port") << "ttyACM9"
+                                  << "" << false;
+    QTest::newRow("empty name") << ""
+                                << "" << false;
+    // With an override the link opens only that port, whatever identifiers others carry.
+    QTest::newRow("override port") << "pts/4"
+                                   << "pts/4" << true;
+    QTest::newRow("meter adapter, override elsewhere") << "ttyUSB0"
+                                                       << "pts/4" << false;
+    QTest::newRow("case matters") << "ttyusb0"
+                                  << "" << false;
+}
+
+void ReconnectTest::recognisesTheMeter()
+{
+    QFETCH(QString, arrived);
+    QFETCH(QString, overrideName);
+    QFETCH(bool, meter);
+    const QList<Reconnect::Port> ports
+        = { port("ttyS0", false), port("ttyUSB1", true, 0x0403, 0x6001),
+              port("ttyUSB0", true, 6790, 29987), port("ttyUSB2", true, 6790, 0x7522) };
+    QCOMPARE(Reconnect::isMeterArrival(arrived, overrideName, ports), meter);
+}
+
+void ReconnectTest::meterComesBack_data()
+{
+    QTest::addColumn<bool>("userDisconnects");
+    QTest::addColumn<bool>("sameMeter");
+    QTest::addColumn<bool>("reconnects");
+
+    QTest::newRow("meter unplugged and back") << false << true << true;
+    QTest::newRow("another port arrives") << false << false << false;
+    QTest::newRow("user disconnected first") << true << true << false;
+}
+
+void ReconnectTest::meterComesBack()
+{
+    QFETCH(bool, userDisconnects);
+    QFETCH(bool, sameMeter);
+    QFETCH(bool, reconnects);
+    if (MeterSim::program().isEmpty())
+        QSKIP("the meter simulator is not built on this platform");
+
+    MeterSim first;
+    const QString firstPath = first.start({ "--period", "20", "--quiet" });
+    QVERIFY2(!firstPath.isEmpty(), qPrintable(first.errorText()));
+    MyDmm::setPortOverride(firstPath);
+
+    Widget w;
+    w.show();
+    QVERIFY(detector(w));
+    action(w, "actionConnect")->trigger();
+    QCOMPARE(states(w), QStringLiteral("01101"));
+    action(w, "actionStart")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() >= 3, 5000);
+
+    if (userDisconnects)
+        action(w, "actionDisconnect")->trigger();
+    // The cable is pulled: the terminal goes away and the system reports the port's removal.
+    first.stop();
+    emitChange(w, "deviceRemoved", portName(firstPath));
+    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
+    const int recorded = table(w)->rowCount();
+    const QStringList recordedValues = tableColumn(w, 3);
+    QVERIFY(recorded >= 3);
+    const int messagesBefore = messages(w).size();
+    QCOMPARE(messagesBefore, userDisconnects ? 0 : 1);
+
+    // The meter comes back (on a new terminal, as a replugged adapter may get a new name).
+    MeterSim second;
+    const QString secondPath = second.start({ "--period", "20", "--quiet", "--text", "98.76" });
+    QVERIFY2(!secondPath.isEmpty(), qPrintable(second.errorText()));
+    MyDmm::setPortOverride(secondPath);
+    emitChange(w, "deviceDiscovered", sameMeter ? portName(secondPath) : QStringLiteral("ttyS31"));
+
+    if (reconnects) {
+        // Connected again, sampling off: Start is offered, Stop is not.
+        QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("01101"), 5000);
+        QVERIFY(!second.waitForLine("client: connected").isEmpty());
+        QCOMPARE(messages(w).size(), messagesBefore + 1);
+        QVERIFY2(messages(w).last().contains(portName(secondPath)), qPrintable(messages(w).last()));
+    } else {
+        QTest::qWait(600);
+        QCOMPARE(states(w), QStringLiteral("10000"));
+        QCOMPARE(second.countLines("client: connected"), 0);
+        QCOMPARE(messages(w).size(), messagesBefore);
+    }
+
+    // What was recorded stays, and nothing more is recorded until the user starts again.
+    QTest::qWait(300);
+    QCOMPARE(table(w)->rowCount(), recorded);
+    QCOMPARE(tableColumn(w, 3), recordedValues);
+    QCOMPARE(activeName(w), QStringLiteral("Measure1"));
+    if (reconnects) {
+        action(w, "actionStart")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() > recorded, 5000);
+        QCOMPARE(tableColumn(w, 3).last(), QStringLiteral("98.76"));
+    }
+}
+
+void ReconnectTest::manualConnectEndsTheWait()
+{
+    if (MeterSim::program().isEmpty())
+        QSKIP("the meter simulator is not built on this platform");
+    MeterSim first;
+    const QString firstPath = first.start({ "--period", "20", "--quiet" });
+    QVERIFY2(!firstPath.isEmpty(), qPrintable(first.errorText()));
+    MyDmm::setPortOverride(firstPath);
+
+    Widget w;
+    w.show();
+    action(w, "actionConnect")->trigger();
+    first.stop();
+    emitChange(w, "deviceRemoved", portName(firstPath));
+    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
+
+    // The user connects by hand first; a later arrival must not disturb the open link.
+    MeterSim second;
+    const QString secondPath = second.start({ "--period", "20", "--quiet" });
+    QVERIFY2(!secondPath.isEmpty(), qPrintable(second.errorText()));
+    MyDmm::setPortOverride(secondPath);
+    action(w, "actionConnect")->trigger();
+    QCOMPARE(states(w), QStringLiteral("01101"));
+    const int messagesBefore = messages(w).size();
+    emitChange(w, "deviceDiscovered", portName(secondPath));
+    QTRY_COMPARE(second.countLines("client: connected"), 1);
+    QTest::qWait(200);
+    QCOMPARE(states(w), QStringLiteral("01101"));
+    QCOMPARE(messages(w).size(), messagesBefore);
+    QCOMPARE(second.countLines("client: connected"), 1);
+}
+
+QTEST_MAIN(ReconnectTest)
+#include "tst_reconnect.moc"
