@@ -81,6 +81,7 @@ private slots:
     void manualCoversEveryTopic_data();
     void manualCoversEveryTopic();
     void manualShowsTheWindow();
+    void installedProgramLooksWhereTheManualIs();
 
 private:
     QString field(const QString& name) const;
@@ -380,6 +381,22 @@ void PackageTest::manualShowsTheWindow()
     // The first picture is the whole window, kept at its full resolution.
     const QStringList first = lines.first().simplified().split(' ');
     QVERIFY2(first.size() > 4 && first.at(3).toInt() >= 900, qPrintable(lines.first()));
+}
+
+void PackageTest::installedProgramLooksWhereTheManualIs()
+{
+    // The program looks for the manual relative to itself (the package's prefix need not be the
+    // one the build was configured for): that relative folder must be where the package put it.
+    const QString relative
+        = QDir(extracted(QStringLiteral("usr/bin"))).relativeFilePath(extracted(docDir()))
+        + QLatin1Char('/');
+    QFile program(extracted(QStringLiteral("usr/bin/vibview")));
+    QVERIFY(program.open(QIODevice::ReadOnly));
+    const QByteArray binary = program.readAll();
+    // Held as a QStringLiteral: UTF-16 in the program's read-only data.
+    const QByteArray needle(
+        reinterpret_cast<const char*>(relative.utf16()), relative.size() * int(sizeof(char16_t)));
+    QVERIFY2(binary.contains(needle), qPrintable(relative));
 }
 
 QTEST_MAIN(PackageTest)
