@@ -347,6 +347,8 @@ void Widget::slotDmmClosed()
     if (!closingByUser && !reconnectWanted) {
         reconnectWanted = true;
         slotMessage(tr("The meter was disconnected. It is connected again as soon as it is back."));
+        // Losing the meter is worth seeing: the message list opens (the user may close it again).
+        ui->actionMessages->setChecked(true);
     }
 }
 

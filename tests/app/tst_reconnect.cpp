@@ -162,6 +162,9 @@ void ReconnectTest::meterComesBack()
     QVERIFY(recorded >= 3);
     const int messagesBefore = messages(w).size();
     QCOMPARE(messagesBefore, userDisconnects ? 0 : 1);
+    // The message list opens to say so; a disconnect the user asked for is no news.
+    QCOMPARE(
+        w.findChild<QListWidget*>(QStringLiteral("listWidget"))->isVisible(), !userDisconnects);
 
     // The meter comes back (on a new terminal, as a replugged adapter may get a new name).
     MeterSim second;
