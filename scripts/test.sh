@@ -8,9 +8,9 @@ bash scripts/deps.sh
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
-# Leak stacks are unwound in full so the suppressions can name the system library at fault; the
-# build needs the same settings, as it runs a sanitized helper (the icon painter).
-export ASAN_OPTIONS=fast_unwind_on_malloc=0:detect_leaks=1:check_initialization_order=1
+# The build needs the same settings as the tests, as it runs a sanitized helper (the icon
+# painter). The suppressions name only system libraries (scripts/lsan.supp).
+export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVIBVIEW_SANITIZE=ON

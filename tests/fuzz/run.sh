@@ -14,7 +14,7 @@ targets=("$@")
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 # The build paints its icons with a sanitized helper: Qt's offscreen plug-in leaks at exit.
-export ASAN_OPTIONS=fast_unwind_on_malloc=0
+export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen LC_ALL=C
@@ -27,8 +27,6 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --parallel 2 --target "${targets[@]/#/fuzz_}" || exit 2
 
-# Fuzzing runs with the fast unwinder: the targets start no GUI, so nothing needs suppressing.
-export ASAN_OPTIONS=detect_leaks=1
 status=0
 for target in "${targets[@]}"; do
     work=$build/fuzz-corpus/$target
