@@ -17,6 +17,7 @@
 #endif
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -258,6 +259,14 @@ void CsvExportTest::failedWriteKeepsTheOldFile()
     QVERIFY(!CsvExport::write(&model, headers, dir->filePath(QStringLiteral("no/such/dir/t.csv"))));
     QVERIFY(!CsvExport::write(nullptr, headers, dir->filePath(QStringLiteral("null.csv"))));
     QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("null.csv"))));
+
+    // A device is written in place, never replaced by a file; a full one is a failure.
+    if (QFile::exists(QStringLiteral("/dev/full")))
+        QVERIFY(!CsvExport::write(&model, headers, QStringLiteral("/dev/full")));
+    if (QFile::exists(QStringLiteral("/dev/null"))) {
+        QVERIFY(CsvExport::write(&model, headers, QStringLiteral("/dev/null")));
+        QVERIFY(!QFileInfo(QStringLiteral("/dev/null")).isFile()); // still the device
+    }
 
     // Replacing: the new table as a whole, nothing of the longer old file left behind.
     const QString path = dir->filePath(QStringLiteral("replace.csv"));
