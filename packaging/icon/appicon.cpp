@@ -18,7 +18,7 @@ void paintIcon(QPainter& p, int size)
     const qreal s = size;
     p.setRenderHint(QPainter::Antialiasing);
 
-    // Body of the handheld meter: a rounded slab with a soft vertical gradient.
+    // Body of the handheld meter: a rounded block with a soft vertical gradient.
     const QRectF body(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
     QLinearGradient shade(body.topLeft(), body.bottomLeft());
     shade.setColorAt(0, QColor(0x2b, 0x6c, 0xb0));
