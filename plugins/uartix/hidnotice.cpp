@@ -79,8 +79,10 @@ HidNotice HidNotice::decide(
         notice.handled = true;
         if (interface) {
             // The library's path and the broadcast name of one device may differ in letter case.
-            notice.removed
-                = !openPath.isEmpty() && deviceName(broadcast).toUpper() == openPath.toUpper();
+            // A case-insensitive comparison, not two upper-cased copies: Qt upper-cases text with
+            // unpaired surrogates differently in place and in a copy, so equal names could differ.
+            notice.removed = !openPath.isEmpty()
+                && deviceName(broadcast).compare(openPath, Qt::CaseInsensitive) == 0;
             notice.refresh = true;
         }
     }
