@@ -9,8 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 #include <QTreeView>
 
 #include <cstdio>
@@ -44,12 +46,12 @@ ItemData* activeItem(Widget& w)
     return nullptr;
 }
 
+// Runs the event loop for ms, sleeping while there is nothing to do, as the program itself would.
 void waitMs(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
