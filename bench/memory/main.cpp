@@ -9,24 +9,14 @@
 #include "dmmdata.h"
 #include "framecodec.h"
 #include "itemdata.h"
+#include "residentmemory.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <cstdio>
 #include <malloc.h>
-#include <unistd.h>
 
 namespace {
-
-qint64 residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
-}
 
 QByteArray liveFrame(int i)
 {

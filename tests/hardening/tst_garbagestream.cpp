@@ -3,22 +3,12 @@
 
 #include "dmmdata.h"
 #include "mydmm.h"
+#include "residentmemory.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <unistd.h>
-
 namespace {
-
-qint64 residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
-}
 
 QByteArray liveFrame()
 {

@@ -14,6 +14,7 @@
 #include "dmmdata.h"
 #include "itemdata.h"
 #include "mydmm.h"
+#include "residentmemory.h"
 #include "tvitemmodel.h"
 #include "widget.h"
 
@@ -27,18 +28,8 @@
 #include <QTreeView>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-qint64 residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
-}
 
 ItemData* activeItem(Widget& w)
 {
