@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/build.sh build
+bash scripts/build.sh build -DVIBVIEW_BUILD_TESTS=ON
 (cd build && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
 # The build needs the same settings as the tests, as it runs a sanitized helper (the icon
@@ -13,5 +13,5 @@ bash scripts/build.sh build
 export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVIBVIEW_SANITIZE=ON
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVIBVIEW_SANITIZE=ON -DVIBVIEW_BUILD_TESTS=ON
 (cd build-asan && ctest --output-on-failure --timeout 900 -j "$(nproc)")
