@@ -1,4 +1,5 @@
 #include "dmmdata.h"
+#include "linkreadings.h"
 #include "metersim.h"
 #include "mydmm.h"
 
@@ -8,24 +9,6 @@
 #include <ctime>
 
 namespace {
-
-// Collects the readings the link hands out; the receiver owns them.
-class Readings : public QObject
-{
-public:
-    explicit Readings(MyDmm* dmm)
-    {
-        connect(dmm, &MyDmm::display, this, [this](const DmmData* d) { live.append(d); });
-        connect(dmm, &MyDmm::displayStore, this, [this](const DmmData* d) { stored.append(d); });
-    }
-    ~Readings() override
-    {
-        qDeleteAll(live);
-        qDeleteAll(stored);
-    }
-    QList<const DmmData*> live;
-    QList<const DmmData*> stored;
-};
 
 double cpuSeconds()
 {
@@ -136,7 +119,7 @@ void MyDmmSimTest::liveReadingsFollowTheSampleRate()
         startSim({ "--period", "100", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
     MyDmm dmm;
     dmm.setSampleRate(rate);
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QTest::qWait(windowMs);
     const int sent = sim->countLines("live: ");
@@ -155,7 +138,7 @@ void MyDmmSimTest::sampleRateChangesWhileOpen()
     QVERIFY(startSim({ "--period", "40" }));
     MyDmm dmm;
     dmm.setSampleRate(5000);
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QTest::qWait(400);
     QCOMPARE(readings.live.size(), 1); // the first at once, then the 5 s period has not run out
@@ -181,7 +164,7 @@ void MyDmmSimTest::everyLiveReadingAtRateZero()
         "--decimals", "0" }));
     MyDmm dmm;
     dmm.setSampleRate(0);
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QVERIFY(!sim->waitForLine("live: 20 ").isEmpty());
     QTRY_COMPARE(readings.live.size(), 20);
@@ -205,7 +188,7 @@ void MyDmmSimTest::downloadYieldsStoredReadings()
     QVERIFY(startSim({ "--period", "0", "--stored", QString::number(count), "--unit", "4",
         "--detection", "2" }));
     MyDmm dmm;
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QVERIFY(!sim->waitForLine("client: connected").isEmpty());
     dmm.downloadStore();
@@ -245,7 +228,7 @@ void MyDmmSimTest::survivesGarbageAndBadChecksums()
         "0.2", "--seed", "7", "--sequence", "ramp", "--step", "1", "--decimals", "0" }));
     MyDmm dmm;
     dmm.setSampleRate(0);
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QVERIFY(!sim->waitForLine("live: 80").isEmpty());
     int intact = 0;
@@ -276,7 +259,7 @@ void MyDmmSimTest::unplugClosesOnceWithoutBusyLoop()
     dmm.setSampleRate(0);
     QSignalSpy closed(&dmm, &MyDmm::closed);
     QVERIFY(closed.isValid());
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     QVERIFY(dmm.open());
     QVERIFY(sim->waitForExit(5000));
     QTRY_COMPARE(closed.count(), 1);
@@ -322,7 +305,7 @@ void MyDmmSimTest::reopensAfterClose()
     QVERIFY(startSim({ "--period", "50", "--quiet" }));
     auto dmm = std::make_unique<MyDmm>();
     dmm->setSampleRate(0);
-    Readings readings(dmm.get());
+    LinkReadings readings(dmm.get());
     QVERIFY(dmm->open());
     QTRY_VERIFY(readings.live.size() >= 2);
     dmm->close();

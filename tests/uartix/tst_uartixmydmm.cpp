@@ -1,5 +1,6 @@
 #include "dmmdata.h"
 #include "fakecontrol.h"
+#include "linkreadings.h"
 #include "mydmm.h"
 #include "serialdeviceinf.h"
 #include "uartixinf.h"
@@ -24,24 +25,6 @@ QByteArray readingFrame(int type, const QByteArray& value, int recordNumber)
     frame.append(char(sum & 0xFF));
     return frame;
 }
-
-// Takes ownership of every reading the link emits, as its receivers must.
-class Readings : public QObject
-{
-public:
-    explicit Readings(MyDmm* dmm)
-    {
-        connect(dmm, &MyDmm::display, this, [this](const DmmData* d) { live.append(d); });
-        connect(dmm, &MyDmm::displayStore, this, [this](const DmmData* d) { stored.append(d); });
-    }
-    ~Readings() override
-    {
-        qDeleteAll(live);
-        qDeleteAll(stored);
-    }
-    QList<const DmmData*> live;
-    QList<const DmmData*> stored;
-};
 
 } // namespace
 
@@ -122,7 +105,7 @@ void UartixMyDmmTest::readingsFromTheBridge()
 
     MyDmm dmm;
     dmm.setSampleRate(sampleRate);
-    Readings readings(&dmm);
+    LinkReadings readings(&dmm);
     // Connected by signature, as a host that knows only the plug-in's interfaces does.
     QVERIFY(QObject::connect(
         device->object(), SIGNAL(read(QByteArray)), &dmm, SLOT(slotSerialDevRead(QByteArray))));
