@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 // One decoded meter reading. Created by the meter link for one signal; the receiving slot owns it.
 class DmmData : public QObject
 {
@@ -19,6 +21,10 @@ public:
     };
 
     explicit DmmData(QObject* parent = nullptr);
+
+    // Readings travel through the link's signals read-only, and the receiving slot owns each one
+    // from then on: this is the one place where a receiver takes a reading over.
+    static std::unique_ptr<DmmData> adopt(const DmmData* reading);
 
     QDateTime dateTime() const { return m_dateTime; }
     double value(int i) const;

@@ -25,9 +25,3 @@ struct HIDDeviceInfo
 };
 
 Q_DECLARE_METATYPE(HIDDeviceInfo)
-
-// Registers HIDDeviceInfo under its own name so it can travel through queued connections.
-inline int registerHIDDeviceInfo()
-{
-    return qRegisterMetaType<HIDDeviceInfo>("HIDDeviceInfo");
-}

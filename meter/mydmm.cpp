@@ -25,13 +25,13 @@ QString& portOverrideName()
 MyDmm::MyDmm(QObject* parent)
     : QObject(parent)
 {
-    registerHIDDeviceInfo();
 #ifdef Q_OS_WIN
     detector = new USBPNPDetector(&GUID_DEVINTERFACE_USB_DEVICE, 1, nullptr);
 #else
     detector = new USBPNPDetector(nullptr);
 #endif
     connect(detector, &USBPNPDetector::deviceRemoved, this, &MyDmm::slotUSBRemoved);
+    connect(detector, &USBPNPDetector::deviceDiscovered, this, &MyDmm::slotUSBArrived);
 }
 
 MyDmm::~MyDmm()
@@ -122,7 +122,13 @@ void MyDmm::portError(QSerialPort::SerialPortError error)
     QSerialPort* failed = qobject_cast<QSerialPort*>(sender());
     if (failed != port)
         return;
+    closeLost();
+}
+
+void MyDmm::closeLost()
+{
     close();
+    emit connectionLost();
 }
 
 void MyDmm::syncTime(const QDateTime& dt)
@@ -195,7 +201,12 @@ void MyDmm::slotSerialDevRead(QByteArray data)
 void MyDmm::slotUSBRemoved(HIDDeviceInfo info)
 {
     if (linkOpen && port && info.name == port->portName())
-        close();
+        closeLost();
+}
+
+void MyDmm::slotUSBArrived(HIDDeviceInfo info)
+{
+    emit deviceArrived(info);
 }
 
 void MyDmm::setSampleRate(int ms)

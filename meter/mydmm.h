@@ -58,6 +58,8 @@ public slots:
     void portReadyRead();
     void slotSerialDevRead(QByteArray data);
     void slotUSBRemoved(HIDDeviceInfo info);
+    // A serial port appeared; passed on as deviceArrived, so that a reconnect can follow.
+    void slotUSBArrived(HIDDeviceInfo info);
 
 signals:
     void opened();
@@ -66,12 +68,17 @@ signals:
     void display(const DmmData* data);
     void displayStore(const DmmData* data);
     void storeNum(int total, int num);
+    // The link closed by itself (its port was removed or failed), after closed().
+    void connectionLost();
+    // A serial port arrived (any port: the receiver decides whether it is the meter).
+    void deviceArrived(HIDDeviceInfo info);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
     void portError(QSerialPort::SerialPortError error);
+    void closeLost();
     void startSampleTimer();
     void stopSampleTimer();
 

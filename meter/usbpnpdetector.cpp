@@ -12,9 +12,10 @@ void USBPNPDetector::report(const DeviceChange& change)
         emit deviceRemoved(info);
 }
 
-// Known to the meta-type system from start-up, before the first detector or link exists.
+// Known to the meta-type system under its own name from start-up, before the first detector or
+// link exists, so that it can travel through queued connections.
 static void registerDeviceInfoType()
 {
-    registerHIDDeviceInfo();
+    qRegisterMetaType<HIDDeviceInfo>("HIDDeviceInfo");
 }
 Q_CONSTRUCTOR_FUNCTION(registerDeviceInfoType)

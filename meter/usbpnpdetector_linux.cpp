@@ -7,7 +7,6 @@
 USBPNPDetector::USBPNPDetector(QObject* parent)
     : QObject(parent)
 {
-    registerHIDDeviceInfo();
     // Without udev (a container, a minimal system) the detector simply stays silent.
     udevContext = udev_new();
     if (!udevContext)

@@ -11,7 +11,6 @@ USBPNPDetector::USBPNPDetector(const GUID* classes, int count, QObject* parent)
     , classList(new GUID[count > 0 ? count : 0]())
     , classCount(count > 0 ? count : 0)
 {
-    registerHIDDeviceInfo();
     if (classCount > 0)
         std::memcpy(classList.get(), classes, sizeof(GUID) * classCount);
 

@@ -1,11 +1,10 @@
-// Reconnecting by itself: the meter's port goes away while connected and comes back. The hot-plug
-// detector's signals are driven by hand; the meter is the simulator on a pseudo-terminal.
+// Reconnecting by itself: the meter's port goes away while connected and comes back. The link's
+// hot-plug slots are driven by hand; the meter is the simulator on a pseudo-terminal.
 #include "widgettestsupport.h"
 
 #include "metersim.h"
 #include "mydmm.h"
-#include "reconnect.h"
-#include "usbpnpdetector.h"
+#include "reconnector.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -16,17 +15,19 @@ using namespace WidgetProbe;
 
 namespace {
 
-USBPNPDetector* detector(Widget& w)
+MyDmm* link(Widget& w)
 {
-    return w.findChild<USBPNPDetector*>();
+    auto* reconnector = w.findChild<Reconnector*>();
+    return reconnector ? reconnector->link() : nullptr;
 }
 
-void emitChange(Widget& w, const char* signal, const QString& name)
+// What the link's hot-plug detector reports: "slotUSBRemoved" or "slotUSBArrived".
+void emitChange(Widget& w, const char* slot, const QString& name)
 {
     HIDDeviceInfo info;
     info.name = name;
     QVERIFY(QMetaObject::invokeMethod(
-        detector(w), signal, Qt::DirectConnection, Q_ARG(HIDDeviceInfo, info)));
+        link(w), slot, Qt::DirectConnection, Q_ARG(HIDDeviceInfo, info)));
 }
 
 QStringList messages(Widget& w)
@@ -43,9 +44,9 @@ QString portName(const QString& path)
     return QSerialPort(path).portName();
 }
 
-Reconnect::Port port(const char* name, bool ids, quint16 vendor = 0, quint16 product = 0)
+Reconnector::Port port(const char* name, bool ids, quint16 vendor = 0, quint16 product = 0)
 {
-    Reconnect::Port p;
+    Reconnector::Port p;
     p.name = QLatin1String(name);
     p.hasIdentifiers = ids;
     p.vendorId = vendor;
@@ -113,10 +114,10 @@ void ReconnectTest::recognisesTheMeter()
     QFETCH(QString, arrived);
     QFETCH(QString, overrideName);
     QFETCH(bool, meter);
-    const QList<Reconnect::Port> ports
+    const QList<Reconnector::Port> ports
         = { port("ttyS0", false), port("ttyUSB1", true, 0x0403, 0x6001),
               port("ttyUSB0", true, 6790, 29987), port("ttyUSB2", true, 6790, 0x7522) };
-    QCOMPARE(Reconnect::isMeterArrival(arrived, overrideName, ports), meter);
+    QCOMPARE(Reconnector::isMeterArrival(arrived, overrideName, ports), meter);
 }
 
 void ReconnectTest::meterComesBack_data()
@@ -145,7 +146,7 @@ void ReconnectTest::meterComesBack()
 
     Widget w;
     w.show();
-    QVERIFY(detector(w));
+    QVERIFY(link(w));
     action(w, "actionConnect")->trigger();
     QCOMPARE(states(w), QStringLiteral("01101"));
     action(w, "actionStart")->trigger();
@@ -155,7 +156,7 @@ void ReconnectTest::meterComesBack()
         action(w, "actionDisconnect")->trigger();
     // The cable is pulled: the terminal goes away and the system reports the port's removal.
     first.stop();
-    emitChange(w, "deviceRemoved", portName(firstPath));
+    emitChange(w, "slotUSBRemoved", portName(firstPath));
     QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
     const int recorded = table(w)->rowCount();
     const QStringList recordedValues = tableColumn(w, 3);
@@ -171,7 +172,7 @@ void ReconnectTest::meterComesBack()
     const QString secondPath = second.start({ "--period", "20", "--quiet", "--text", "98.76" });
     QVERIFY2(!secondPath.isEmpty(), qPrintable(second.errorText()));
     MyDmm::setPortOverride(secondPath);
-    emitChange(w, "deviceDiscovered", sameMeter ? portName(secondPath) : QStringLiteral("ttyS31"));
+    emitChange(w, "slotUSBArrived", sameMeter ? portName(secondPath) : QStringLiteral("ttyS31"));
 
     if (reconnects) {
         // Connected again, sampling off: Start is offered, Stop is not.
@@ -211,7 +212,7 @@ void ReconnectTest::manualConnectEndsTheWait()
     w.show();
     action(w, "actionConnect")->trigger();
     first.stop();
-    emitChange(w, "deviceRemoved", portName(firstPath));
+    emitChange(w, "slotUSBRemoved", portName(firstPath));
     QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
 
     // The user connects by hand first; a later arrival must not disturb the open link.
@@ -222,7 +223,7 @@ void ReconnectTest::manualConnectEndsTheWait()
     action(w, "actionConnect")->trigger();
     QCOMPARE(states(w), QStringLiteral("01101"));
     const int messagesBefore = messages(w).size();
-    emitChange(w, "deviceDiscovered", portName(secondPath));
+    emitChange(w, "slotUSBArrived", portName(secondPath));
     QTRY_COMPARE(second.countLines("client: connected"), 1);
     QTest::qWait(200);
     QCOMPARE(states(w), QStringLiteral("01101"));
