@@ -1,18 +1,9 @@
 #include "datamodel.h"
 
 #include "dmmdata.h"
-
-#include <QSet>
+#include "itemdata.h"
 
 namespace {
-// Every live table, so that an item about to delete its readings can empty the tables showing
-// them. GUI thread only, like the models themselves.
-QList<DataModel*>& liveModels()
-{
-    static QList<DataModel*> models;
-    return models;
-}
-
 constexpr int ColumnCount = 6;
 }
 
@@ -20,13 +11,9 @@ DataModel::DataModel(const QList<ColumnHeader*>& headers, QObject* parent)
     : QAbstractTableModel(parent)
     , headers(headers)
 {
-    liveModels().append(this);
 }
 
-DataModel::~DataModel()
-{
-    liveModels().removeOne(this);
-}
+DataModel::~DataModel() = default;
 
 int DataModel::rowCount(const QModelIndex& parent) const
 {
@@ -100,8 +87,10 @@ int DataModel::appendReading(const DmmData* reading)
     if (!reading)
         return rows.size();
     const int row = rows.size();
+    if (row == 0)
+        followOwnerOf(reading);
     beginInsertRows(QModelIndex(), row, row);
-    rows.append(const_cast<DmmData*>(reading));
+    rows.append(reading);
     endInsertRows();
     return rows.size();
 }
@@ -111,12 +100,13 @@ int DataModel::setReadings(const QList<DmmData*>& readings)
     if (readings.isEmpty())
         return rows.size();
     const int first = rows.size();
+    if (first == 0)
+        followOwnerOf(readings.first());
     beginInsertRows(QModelIndex(), first, first + readings.size() - 1);
     // Meant for an empty table; appending keeps the announced rows true if it is not.
-    if (rows.isEmpty())
-        rows = readings;
-    else
-        rows.append(readings);
+    rows.reserve(first + readings.size());
+    for (const DmmData* r : readings)
+        rows.append(r);
     endInsertRows();
     return rows.size();
 }
@@ -135,25 +125,41 @@ const DmmData* DataModel::reading(int row) const
     return row >= 0 && row < rows.size() ? rows.at(row) : nullptr;
 }
 
-bool DataModel::showsAnyOf(const QList<DmmData*>& readings) const
+void DataModel::showItem(ItemData* item)
 {
-    if (rows.isEmpty() || readings.isEmpty())
-        return false;
-    // The usual case: the table shows exactly this item, so its first row is one of them.
-    if (readings.contains(rows.first()))
-        return true;
-    const QSet<DmmData*> doomed(readings.cbegin(), readings.cend());
-    for (DmmData* r : rows) {
-        if (doomed.contains(r))
-            return true;
-    }
-    return false;
+    clear();
+    follow(item);
+    if (item)
+        setReadings(item->readings());
 }
 
-void DataModel::forgetReadings(const QList<DmmData*>& readings)
+void DataModel::addReading(ItemData* item, const DmmData* reading)
 {
-    for (DataModel* model : liveModels()) {
-        if (model->showsAnyOf(readings))
-            model->clear();
-    }
+    if (item && item == shown)
+        appendReading(reading);
+}
+
+void DataModel::follow(ItemData* item)
+{
+    if (item == shown)
+        return;
+    forgetItem();
+    shown = item;
+    if (!item)
+        return;
+    connect(item, &ItemData::readingsAboutToBeCleared, this, &DataModel::clear);
+    connect(item, &QObject::destroyed, this, &DataModel::forgetItem);
+}
+
+void DataModel::followOwnerOf(const DmmData* reading)
+{
+    if (auto* owner = qobject_cast<ItemData*>(reading ? reading->parent() : nullptr))
+        follow(owner);
+}
+
+void DataModel::forgetItem()
+{
+    if (shown)
+        disconnect(shown, nullptr, this, nullptr);
+    shown = nullptr;
 }

@@ -6,6 +6,7 @@
 #include "columnheader.h"
 
 class DmmData;
+class ItemData;
 
 // The six-column reading table of the active item. Rows are borrowed from the item that owns them.
 class DataModel : public QAbstractTableModel
@@ -30,13 +31,20 @@ public:
 
     const DmmData* reading(int row) const;
 
-    // Called by an item just before it deletes these readings: every table showing any of them
-    // is emptied, so a view never dereferences a deleted reading.
-    static void forgetReadings(const QList<DmmData*>& readings);
+    // Shows the readings of one item. The table follows the item whose readings it shows (also
+    // when they came through setReadings or appendReading): when that item clears or deletes its
+    // readings, the table lets go of them first, so a view never reads a deleted reading.
+    void showItem(ItemData* item);
+    ItemData* shownItem() const { return shown; }
+    // A reading just stored into an item: a new last row when the table shows that item.
+    void addReading(ItemData* item, const DmmData* reading);
 
 private:
-    bool showsAnyOf(const QList<DmmData*>& readings) const;
+    void follow(ItemData* item);
+    void followOwnerOf(const DmmData* reading);
+    void forgetItem();
 
-    QList<DmmData*> rows;
+    QList<const DmmData*> rows;
     QList<ColumnHeader*> headers;
+    ItemData* shown = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "itemdata.h"
 
-#include "datamodel.h"
 #include "dmmdata.h"
 
 namespace {
@@ -26,17 +25,19 @@ ItemData::~ItemData()
     clearReadings();
 }
 
-void ItemData::appendReading(const DmmData* reading)
+void ItemData::appendReading(DmmData* reading)
 {
-    if (reading)
-        m_readings.append(const_cast<DmmData*>(reading));
+    if (!reading)
+        return;
+    reading->setParent(this);
+    m_readings.append(reading);
 }
 
 void ItemData::clearReadings()
 {
     if (m_readings.isEmpty())
         return;
-    DataModel::forgetReadings(m_readings);
+    emit readingsAboutToBeCleared();
     const QList<DmmData*> doomed = m_readings;
     m_readings.clear();
     qDeleteAll(doomed);

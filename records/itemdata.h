@@ -7,7 +7,8 @@
 
 class DmmData;
 
-// One measurement item: a named list of readings of one unit. The item owns its readings.
+// One measurement item: a named list of readings of one unit. The item owns its readings; it is
+// their QObject parent, so a table showing them can tell whose they are.
 class ItemData : public QObject
 {
     Q_OBJECT
@@ -31,11 +32,14 @@ public:
     int readingCount() const { return m_readings.size(); }
     const DmmData* lastReading() const { return m_readings.isEmpty() ? nullptr : m_readings.last(); }
 
-    // The item takes ownership. The link hands readings out as const; the owner may still delete them.
-    void appendReading(const DmmData* reading);
-    // Deletes every reading. Any table still showing them is emptied first, so no view can
-    // ever read a deleted reading.
+    // The item takes ownership.
+    void appendReading(DmmData* reading);
+    // Deletes every reading; readingsAboutToBeCleared() comes first, so a table showing them
+    // lets go of them before they are gone.
     void clearReadings();
+
+signals:
+    void readingsAboutToBeCleared();
 
 private:
     QString m_name;

@@ -55,7 +55,7 @@ int main(int argc, char* argv[])
             malloc_trim(0);
             before = residentBytes();
         }
-        const DmmData* reading = FrameCodec::decodeReading(liveFrame(i), unit);
+        DmmData* reading = FrameCodec::decodeReading(liveFrame(i), unit);
         item.appendReading(reading);
         table.appendReading(reading);
         chart.appendPoint(ChartPoint::fromReading(reading));

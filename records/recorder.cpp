@@ -1,0 +1,110 @@
+#include "recorder.h"
+
+#include "dmmdata.h"
+#include "itemdata.h"
+
+#include <QTimerEvent>
+
+Recorder::Recorder(QObject* parent)
+    : QObject(parent)
+{
+}
+
+Recorder::Outcome Recorder::recordLive(const DmmData* reading)
+{
+    std::unique_ptr<DmmData> owned = DmmData::adopt(reading);
+    if (!owned)
+        return Outcome::NoLiveItem;
+    if (!running)
+        return Outcome::NotSampling;
+    if (!active || active->type() != ItemData::LiveMeasure)
+        return Outcome::NoLiveItem;
+
+    emit liveReading(owned.get());
+
+    const DmmData::Unit unit = owned->unit();
+    if (active->unitText() != unit.text) {
+        if (active->readingCount() > 0)
+            emit unitChanging(active);
+        active->clearReadings();
+        active->setUnitText(unit.text);
+        emit unitChanged(active, unit.code, unit.text);
+    }
+
+    const bool room = limits.infinite || active->readingCount() < limits.samplePoints;
+    if (!room)
+        return Outcome::Full;
+    // A repeat is judged against this item's own last reading, so a new or emptied item always
+    // stores its first one.
+    const DmmData* last = active->lastReading();
+    if (limits.skipRepeat && last && last->text(0) == owned->text(0))
+        return Outcome::Repeat;
+
+    DmmData* stored = owned.release();
+    active->appendReading(stored);
+    emit readingStored(active, stored);
+    return Outcome::Stored;
+}
+
+void Recorder::recordStored(const DmmData* reading)
+{
+    std::unique_ptr<DmmData> owned = DmmData::adopt(reading);
+    if (!owned || !store)
+        return;
+    if (storeStarting) {
+        storeStarting = false;
+        store->clearReadings();
+        emit downloadStarted(store);
+    }
+    DmmData* stored = owned.release();
+    store->appendReading(stored);
+    emit readingStored(store, stored);
+
+    downloadQuiet.start(DownloadQuietMs, Qt::CoarseTimer, this);
+    emit downloadProgress(store->readingCount());
+}
+
+void Recorder::endDownload()
+{
+    downloadQuiet.stop();
+    if (storeStarting)
+        return;
+    storeStarting = true;
+    emit downloadEnded(store ? store->readingCount() : 0);
+}
+
+void Recorder::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == downloadQuiet.timerId())
+        endDownload();
+    else
+        QObject::timerEvent(event);
+}
+
+int Recorder::decimalsForUnitCode(int code)
+{
+    switch (code) {
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    case 4:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+int Recorder::decimalsForItem(const ItemData* item)
+{
+    if (!item || item->readingCount() == 0)
+        return 1;
+    const QString detection = item->readings().first()->detection().toLower();
+    if (detection.contains(QLatin1String("ap")))
+        return 1;
+    if (detection.contains(QLatin1String("vrms")))
+        return 2;
+    if (detection.contains(QLatin1String("dp")))
+        return 3;
+    return 1;
+}
