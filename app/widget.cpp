@@ -1,38 +1,44 @@
 #include "widget.h"
 
+#include "chartpoint.h"
 #include "columnheader.h"
 #include "datamodel.h"
 #include "dlgdownload.h"
+#include "dlgexport.h"
+#include "dlgsynctime.h"
 #include "dmmchart.h"
+#include "exporter.h"
 #include "histogram.h"
+#include "itemtree.h"
 #include "mydmm.h"
 #include "openfailure.h"
 #include "optiondialog.h"
 #include "readoutpanel.h"
-#include "reconnect.h"
+#include "reconnector.h"
+#include "recorder.h"
 #include "settingsfile.h"
 #include "tvitemmodel.h"
 #include "ui_widget.h"
-#include "usbpnpdetector.h"
+#include "waitcursor.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSpinBox>
-#include <QStandardPaths>
-#include <QTimer>
 #include <QUrl>
 
 #include <limits>
-#include <memory>
 
 // The icons live in a static library of their own; referencing their registration keeps the
 // linker from dropping them. (Outside any namespace, as the macro declares a global function.)
@@ -41,18 +47,23 @@ static void registerIcons()
     Q_INIT_RESOURCE(icons);
 }
 
+namespace {
+void waitProcessingEvents(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+}
+} // namespace
+
 Widget::Widget(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::Widget)
     , dmm(nullptr)
-    , activeItem(nullptr)
-    , running(false)
     , dataModel(nullptr)
     , itemModel(nullptr)
     , histogram(nullptr)
-    , liveDataItem(nullptr)
-    , storeStarting(true)
-    , storeTimerId(0)
     , fixedLanguage(false)
 {
     registerIcons();
@@ -65,9 +76,6 @@ Widget::Widget(QWidget* parent)
 
 Widget::~Widget()
 {
-    if (storeTimerId != 0)
-        killTimer(storeTimerId);
-    closingByUser = true;
     dmm->close();
     delete dmm;
     dmm = nullptr;
@@ -76,15 +84,9 @@ Widget::~Widget()
     ui->tv->setModel(nullptr);
     delete dataModel;
     dataModel = nullptr;
-    activeItem = nullptr;
-    const int groups = itemModel->rowCount();
-    for (int row = 0; row < groups; ++row) {
-        QStandardItem* group = itemModel->item(row);
-        for (int child = 0; child < group->rowCount(); ++child)
-            delete itemDataAt(group->child(child)->index());
-        delete itemDataAt(group->index());
-    }
-    itemModel->clear();
+    recorder->setActiveItem(nullptr);
+    recorder->setStoreItem(nullptr);
+    items.reset();
     qDeleteAll(columnHeaders);
     columnHeaders.clear();
     delete ui;
@@ -93,21 +95,20 @@ Widget::~Widget()
 void Widget::initObj()
 {
     dmm = new MyDmm;
-#ifdef Q_OS_WIN
-    // The device-interface class of USB devices, the one the link registers for as well.
-    static const GUID usbDevices
-        = { 0xA5DCBF10, 0x6530, 0x11D2, { 0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED } };
-    usbDetector = new USBPNPDetector(&usbDevices, 1, this);
-#else
-    usbDetector = new USBPNPDetector(this);
-#endif
-    usbDetector->setObjectName(QStringLiteral("usbDetector"));
+    reconnector = new Reconnector(dmm, this);
+    reconnector->setObjectName(QStringLiteral("reconnector"));
 
     columnHeaders << new ColumnHeader { tr("No."), 2 } << new ColumnHeader { tr("Date/Time"), 3 }
                   << new ColumnHeader { tr("Function"), 3 } << new ColumnHeader { tr("Value"), 3 }
                   << new ColumnHeader { tr("Unit"), 2 }
                   << new ColumnHeader { tr("Frequency(Hz)"), 3 };
     dataModel = new DataModel(columnHeaders);
+
+    recorder = new Recorder(this);
+    recorder->setObjectName(QStringLiteral("recorder"));
+    applyLimits();
+    exporter = new Exporter(this, dataModel, columnHeaders, ui->chart, this);
+    exporter->setObjectName(QStringLiteral("exporter"));
 
     histogram = ui->Histogram1;
     histogram->setMargins(30, 20, 20, 30);
@@ -164,23 +165,13 @@ void Widget::initWidget()
     itemModel->setHorizontalHeaderLabels({ tr("Name") });
     ui->tvItems->setModel(itemModel);
 
-    auto* store = new QStandardItem(QIcon(QStringLiteral(":/image/rom.png")), tr("Store Data"));
-    store->setData(
-        QVariant::fromValue(new ItemData(tr("Store Data"), ItemData::StoreData)), ItemDataRole);
-    itemModel->appendRow(store);
-    liveDataItem = new QStandardItem(QIcon(QStringLiteral(":/image/live.png")), tr("Live Data"));
-    liveDataItem->setData(
-        QVariant::fromValue(new ItemData(tr("Live Data"), ItemData::LiveGroup)), ItemDataRole);
-    itemModel->appendRow(liveDataItem);
-
-    const QString firstName = QStringLiteral("Measure%1").arg(1);
-    auto* first = new QStandardItem(itemIcon, firstName);
-    first->setData(
-        QVariant::fromValue(new ItemData(firstName, ItemData::LiveMeasure)), ItemDataRole);
-    liveDataItem->appendRow(first);
+    items = std::make_unique<ItemTree>(itemModel, itemIcon);
+    items->addGroups(tr("Store Data"), QIcon(QStringLiteral(":/image/rom.png")), tr("Live Data"),
+        QIcon(QStringLiteral(":/image/live.png")));
+    recorder->setStoreItem(items->storeItem());
+    const QModelIndex measure1 = items->addLiveItem(QStringLiteral("Measure%1").arg(1));
 
     ui->tvItems->expandAll();
-    const QModelIndex measure1 = itemModel->index(0, 0, itemModel->index(1, 0));
     itemSetToActive(measure1);
     ui->tvItems->setCurrentIndex(measure1);
     slotCurrentRowChanged(measure1, QModelIndex());
@@ -203,14 +194,12 @@ void Widget::initWidget()
     histogram->setXTitle(tr("Rate"));
 
     ui->listWidget->hide();
-    ui->lcd->lcdUnit->setText(QString());
 
     auto* spacer = new QWidget(ui->mainToolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     ui->mainToolBar->insertWidget(ui->actionClose, spacer);
 
-    ui->lcd->lcdMax->setVisible(false);
-    ui->lcd->lcdHold->setVisible(false);
+    ui->lcd->prepareForReadings();
 }
 
 void Widget::initSelf()
@@ -231,14 +220,43 @@ void Widget::initConnec()
     connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
     connect(dmm, &MyDmm::displayStore, this, &Widget::slotDisplayStore);
     connect(dmm, &MyDmm::storeNum, this, &Widget::slotStoreNum);
-    connect(usbDetector, &USBPNPDetector::deviceDiscovered, this, &Widget::slotUSBDiscovered);
-    connect(usbDetector, &USBPNPDetector::deviceRemoved, this, &Widget::slotUSBRemoved);
     connect(itemModel, &TvItemModel::editDataChanged, this, &Widget::slotItemModeleditDataChanged);
     connect(ui->tvItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &Widget::slotCurrentRowChanged);
     for (QAction* action :
         { ui->actionConnect, ui->actionDisconnect, ui->actionOption, ui->actionClose })
         connect(action, &QAction::triggered, this, &Widget::slotAction);
+
+    connect(recorder, &Recorder::liveReading, ui->lcd, &ReadoutPanel::showReading);
+    connect(recorder, &Recorder::unitChanging, this, &Widget::continueInNewItem);
+    connect(recorder, &Recorder::unitChanged, this,
+        [this](ItemData*, int code, const QString& text) { showUnit(code, text); });
+    connect(recorder, &Recorder::readingStored, dataModel, &DataModel::addReading);
+    connect(recorder, &Recorder::readingStored, this,
+        [this](ItemData* item, const DmmData* reading) {
+            if (item != recorder->activeItem())
+                return;
+            ui->tv->scrollToBottom();
+            // Stored readings reach the chart when their item is shown again.
+            if (!reading->fromStore())
+                ui->chart->appendPoint(ChartPoint::fromReading(reading), 0);
+        });
+    connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
+    connect(recorder, &Recorder::downloadProgress, this,
+        [this](int received) { emit updateDowndPos(DlgDownload::UnknownTotal, received); });
+    connect(recorder, &Recorder::downloadEnded, this, &Widget::downloadEnded);
+
+    connect(reconnector, &Reconnector::lost, this, &Widget::connectionLost);
+    connect(reconnector, &Reconnector::reconnected, this, [this](const QString& port) {
+        // Sampling stays off (the close stopped it): the user decides when recording goes on.
+        slotMessage(tr("The meter is back on %1 and connected again. Choose Start to record.")
+                        .arg(port));
+    });
+    connect(reconnector, &Reconnector::gaveUp, this, [this](const QString& port) {
+        slotMessage(
+            tr("The meter is back on %1 but could not be opened. Choose Connect to try again.")
+                .arg(port));
+    });
 }
 
 void Widget::saveSettings()
@@ -277,6 +295,18 @@ void Widget::restoreSettings()
         dmm->setSampleRate(*values.sampleRate);
     if (values.skipRepeat)
         dmm->setSkipRepeat(*values.skipRepeat);
+    applyLimits();
+}
+
+void Widget::applyLimits()
+{
+    // The link holds the settings (the options dialog and the settings file change them there);
+    // the recorder applies them.
+    Recorder::Limits limits;
+    limits.samplePoints = dmm->samplePoints();
+    limits.infinite = dmm->infinite();
+    limits.skipRepeat = dmm->skipRepeat();
+    recorder->setLimits(limits);
 }
 
 void Widget::slotAction()
@@ -288,9 +318,7 @@ void Widget::slotAction()
         if (!dmm->open())
             showOpenFailure();
     } else if (action == ui->actionDisconnect) {
-        closingByUser = true;
         dmm->close();
-        closingByUser = false;
     } else if (action == ui->actionOption) {
         std::unique_ptr<OptionDialog> dialog(new OptionDialog(true, this));
         dialog->sbSamplePoints->setValue(dmm->samplePoints());
@@ -304,6 +332,7 @@ void Widget::slotAction()
             dmm->setInfinite(dialog->infinite->isChecked());
             dmm->setSkipRepeat(dialog->chkSkipRepeat->isChecked());
             dmm->setSamplePoints(dialog->sbSamplePoints->value());
+            applyLimits();
             QString choice;
             if (dialog->languageIndex() == 0)
                 choice = QStringLiteral("EN");
@@ -329,64 +358,27 @@ void Widget::slotDmmOpened()
 {
     ui->actionConnect->setEnabled(false);
     ui->actionDisconnect->setEnabled(true);
-    ui->actionStart->setEnabled(!(activeItem && activeItem->type() == ItemData::StoreData));
+    const ItemData* active = recorder->activeItem();
+    ui->actionStart->setEnabled(!(active && active->type() == ItemData::StoreData));
     ui->actionStop->setEnabled(false);
     ui->actionSyncTime->setEnabled(true);
-    reconnectWanted = false;
-    reconnectTries = 0;
 }
 
 void Widget::slotDmmClosed()
 {
     ui->actionConnect->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
-    running = false;
+    recorder->setRunning(false);
     ui->actionStart->setEnabled(false);
     ui->actionStop->setEnabled(false);
     ui->actionSyncTime->setEnabled(false);
-    if (!closingByUser && !reconnectWanted) {
-        reconnectWanted = true;
-        slotMessage(tr("The meter was disconnected. It is connected again as soon as it is back."));
-        // Losing the meter is worth seeing: the message list opens (the user may close it again).
-        ui->actionMessages->setChecked(true);
-    }
 }
 
-void Widget::slotUSBRemoved(HIDDeviceInfo info)
+void Widget::connectionLost()
 {
-    dmm->slotUSBRemoved(info);
-}
-
-void Widget::slotUSBDiscovered(HIDDeviceInfo info)
-{
-    if (!reconnectWanted || dmm->isOpened())
-        return;
-    const QString overrideName = Reconnect::overridePortName(MyDmm::portOverride());
-    const QList<Reconnect::Port> ports
-        = overrideName.isEmpty() ? Reconnect::availablePorts() : QList<Reconnect::Port>();
-    if (!Reconnect::isMeterArrival(info.name, overrideName, ports))
-        return;
-    reconnectTries = 0;
-    tryReconnect(info.name);
-}
-
-void Widget::tryReconnect(const QString& portName)
-{
-    if (!reconnectWanted || dmm->isOpened())
-        return;
-    if (dmm->open()) {
-        // Sampling stays off (slotDmmClosed stopped it): the user decides when recording goes on.
-        slotMessage(tr("The meter is back on %1 and connected again. Choose Start to record.")
-                        .arg(portName));
-        return;
-    }
-    // A port that has just appeared may not be ready, or not yet accessible, for a moment.
-    if (++reconnectTries < 5) {
-        QTimer::singleShot(400, this, [this, portName] { tryReconnect(portName); });
-        return;
-    }
-    slotMessage(tr("The meter is back on %1 but could not be opened. Choose Connect to try again.")
-                    .arg(portName));
+    slotMessage(tr("The meter was disconnected. It is connected again as soon as it is back."));
+    // Losing the meter is worth seeing: the message list opens (the user may close it again).
+    ui->actionMessages->setChecked(true);
 }
 
 void Widget::slotUSBRefreshed(int num)
@@ -478,4 +470,315 @@ void Widget::showEvent(QShowEvent* event)
         settingsRestored = true;
         restoreSettings();
     }
+}
+
+QList<QAction*> Widget::itemActions(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return {};
+    if (index.parent().isValid())
+        return { ui->actionItemSetToActive, ui->actionItemRename, ui->actionItemNew,
+            ui->actionItemDelete };
+    if (index.row() == 0)
+        return { ui->actionItemSetToActive };
+    if (index.row() == 1)
+        return { ui->actionItemNew };
+    return {};
+}
+
+void Widget::setRunning(bool on)
+{
+    recorder->setRunning(on);
+    if (on) {
+        ui->actionStart->setEnabled(false);
+        ui->actionStop->setEnabled(true);
+    } else {
+        updateStartStop();
+    }
+}
+
+void Widget::updateStartStop()
+{
+    // Start would do nothing for the store item, so it is never offered there.
+    const ItemData* active = recorder->activeItem();
+    const bool storeActive = active && active->type() == ItemData::StoreData;
+    ui->actionStart->setEnabled(dmm->isOpened() && !storeActive);
+    ui->actionStop->setEnabled(false);
+}
+
+void Widget::clearViews()
+{
+    dataModel->clear();
+    histogram->clearValues();
+    ui->chart->clear();
+}
+
+void Widget::itemSetToActive(QModelIndex index)
+{
+    if (!index.isValid() || index == items->liveGroupIndex())
+        return;
+    ItemData* item = ItemTree::itemAt(index);
+    if (!item || item == recorder->activeItem() || item->type() == ItemData::LiveGroup)
+        return;
+
+    recorder->setActiveItem(item);
+    items->markActive(index);
+    setRunning(false);
+    reloadActiveItem();
+}
+
+void Widget::reloadActiveItem()
+{
+    ItemData* active = recorder->activeItem();
+    if (!active)
+        return;
+    const QList<DmmData*> readings = active->readings();
+    QList<ChartPoint*> points;
+    points.reserve(readings.size());
+    for (const DmmData* reading : readings)
+        points << ChartPoint::fromReading(reading);
+
+    dataModel->showItem(active);
+    ui->tv->scrollToBottom();
+
+    ui->chart->clear();
+    ui->chart->setDecimals(Recorder::decimalsForItem(active));
+    ui->chart->appendPoints(points, 0);
+}
+
+void Widget::newItem(QString name, ItemData::DataType type)
+{
+    if (name.isEmpty())
+        return;
+    setRunning(false);
+    const QModelIndex index = items->addLiveItem(name, type);
+    itemSetToActive(index);
+    ui->tvItems->setCurrentIndex(index);
+    slotCurrentRowChanged(index, QModelIndex());
+}
+
+void Widget::on_actionItemNew_triggered()
+{
+    const QString name = QInputDialog::getText(
+        this, QString(), QStringLiteral("Name:"), QLineEdit::Normal, items->defaultName())
+                             .trimmed();
+    if (name.isEmpty())
+        return;
+    newItem(name, ItemData::LiveMeasure);
+    ui->chart->setDecimals(1);
+}
+
+void Widget::on_actionItemDelete_triggered()
+{
+    const QModelIndex index = ui->tvItems->currentIndex();
+    if (!ItemTree::isItemRow(index))
+        return;
+    if (QMessageBox::question(this, QString(), tr("Are you sure delete this item?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+
+    clearViews();
+    const bool wasActive = ItemTree::itemAt(index) == recorder->activeItem();
+    // Forget the active item first: the next live reading must never reach a deleted item.
+    if (wasActive) {
+        recorder->setActiveItem(nullptr);
+        setRunning(false);
+    }
+    items->removeItem(index);
+
+    if (wasActive)
+        itemSetToActive(ui->tvItems->currentIndex());
+    else
+        reloadActiveItem();
+}
+
+void Widget::on_actionItemRename_triggered()
+{
+    const QModelIndex index = ui->tvItems->currentIndex();
+    if (!ItemTree::isItemRow(index))
+        return;
+    const QString name = QInputDialog::getText(this, QString(), QStringLiteral("New name:"),
+        QLineEdit::Normal, index.data(Qt::DisplayRole).toString())
+                             .trimmed();
+    if (name.isEmpty())
+        return;
+    if (ItemData* item = ItemTree::itemAt(index))
+        item->setName(name);
+    ui->tvItems->viewport()->update();
+    setRunning(false);
+}
+
+void Widget::on_actionItemSetToActive_triggered()
+{
+    itemSetToActive(ui->tvItems->currentIndex());
+}
+
+void Widget::on_tvItems_activated(QModelIndex index)
+{
+    itemSetToActive(index);
+}
+
+void Widget::slotItemModeleditDataChanged(QModelIndex index)
+{
+    if (index.row() != 0)
+        qDebug() << "slotItemModeleditDataChanged  " + index.data(Qt::DisplayRole).toString();
+}
+
+void Widget::slotCurrentRowChanged(QModelIndex current, QModelIndex previous)
+{
+    Q_UNUSED(previous)
+    if (!current.isValid())
+        return;
+    ui->itemToolBar->clear();
+    ui->itemToolBar->addActions(itemActions(current));
+}
+
+void Widget::on_actionItemDownload_triggered()
+{
+    if (!dmm->isOpened())
+        return;
+    clearViews();
+    const QModelIndex store = items->storeIndex();
+    if (ItemData* storeItem = items->storeItem())
+        storeItem->clearReadings();
+    itemSetToActive(store);
+    ui->tvItems->setCurrentIndex(store);
+
+    dmm->downloadStore();
+
+    auto* dialog = new DlgDownload(this);
+    dialog->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &Widget::updateDowndPos, dialog, &DlgDownload::updatePos);
+    downloadDialog = dialog;
+    // The meter never announces how many records follow: start the dialog's watchdog now, so
+    // that a meter that sends nothing at all still lets the dialog close.
+    emit updateDowndPos(DlgDownload::UnknownTotal, 0);
+    if (downloadDialog)
+        dialog->exec();
+}
+
+void Widget::on_actionStart_triggered()
+{
+    const ItemData* active = recorder->activeItem();
+    if (active && active->type() == ItemData::StoreData)
+        return;
+    setRunning(true);
+}
+
+void Widget::on_actionStop_triggered()
+{
+    setRunning(false);
+}
+
+void Widget::slotDmmDisplay(const DmmData* data)
+{
+    recorder->recordLive(data);
+}
+
+void Widget::continueInNewItem()
+{
+    // Readings of the old unit are kept: recording goes on in a fresh item.
+    newItem(items->defaultName(), ItemData::LiveMeasure);
+    setRunning(true);
+}
+
+void Widget::showUnit(int unitCode, const QString& unitText)
+{
+    dataModel->clear();
+    ui->chart->clear();
+    histogram->setYTitle(unitText);
+    ui->chart->setUnitText(unitText);
+    ui->chart->setDecimals(Recorder::decimalsForUnitCode(unitCode));
+}
+
+void Widget::slotStoreNum(int total, int num)
+{
+    emit updateDowndPos(total, num);
+}
+
+void Widget::slotDisplayStore(const DmmData* data)
+{
+    recorder->recordStored(data);
+}
+
+void Widget::downloadStarted()
+{
+    const QModelIndex store = items->storeIndex();
+    if (recorder->activeItem() != items->storeItem()) {
+        ui->tvItems->setCurrentIndex(store);
+        itemSetToActive(store);
+    }
+    dataModel->clear();
+    ui->chart->clear();
+}
+
+void Widget::downloadEnded(int received)
+{
+    // The quiet period ends the download: a complete step closes the progress dialog.
+    emit updateDowndPos(received, received);
+}
+
+void Widget::on_actionSyncTime_triggered()
+{
+    auto* dialog = new dlgSyncTime(QDateTime::currentDateTime(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &dlgSyncTime::syncTime, this, &Widget::slotSyncTime);
+    dialog->show();
+}
+
+void Widget::slotSyncTime(QDateTime dt)
+{
+    dmm->syncTime(dt);
+}
+
+void Widget::on_cbbChartUnit_currentTextChanged(QString text)
+{
+    Q_UNUSED(text)
+    reloadActiveItem();
+}
+
+void Widget::on_actionExport_triggered()
+{
+    std::unique_ptr<dlgExport> dialog(new dlgExport);
+    const int accepted = dialog->exec();
+    WaitCursor waitCursor(cursor());
+    if (accepted != QDialog::Accepted)
+        return;
+
+    switch (dialog->exportKind()) {
+    case dlgExport::Table:
+        exportXls();
+        break;
+    case dlgExport::Chart:
+        exporter->exportChart();
+        break;
+    case dlgExport::Pdf: {
+        // Show every page once so that each has been laid out and painted before the report.
+        const int current = ui->tabWidget->currentIndex();
+        for (int i = 0; i < ui->tabWidget->count(); ++i) {
+            ui->tabWidget->setCurrentIndex(i);
+            waitProcessingEvents(10);
+        }
+        ui->tabWidget->setCurrentIndex(current);
+        exportPdf();
+        break;
+    }
+    case dlgExport::Csv:
+        exporter->exportCsv();
+        break;
+    default:
+        break;
+    }
+}
+
+void Widget::exportXls()
+{
+    exporter->exportXls();
+}
+
+void Widget::exportPdf()
+{
+    exporter->exportPdf();
 }

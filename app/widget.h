@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dmmdata.h"
-#include "hiddeviceinfo.h"
 #include "itemdata.h"
 
 #include <QDateTime>
@@ -12,19 +11,25 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 struct ColumnHeader;
 class DataModel;
 class DlgDownload;
+class Exporter;
 class Histogram;
+class ItemTree;
 class MyDmm;
-class QStandardItem;
+class Reconnector;
+class Recorder;
 class TvItemModel;
-class USBPNPDetector;
 
 namespace Ui {
 class Widget;
 }
 
+// The main window: wires the meter link, the recorder, the item tree and the views, and carries
+// out the user's commands.
 class Widget : public QMainWindow
 {
     Q_OBJECT
@@ -73,55 +78,44 @@ private slots:
     void slotSyncTime(QDateTime dt);
     void reloadActiveItem();
     void on_actionMessages_toggled(bool checked);
-    void slotUSBDiscovered(HIDDeviceInfo info);
-    void slotUSBRemoved(HIDDeviceInfo info);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Implemented beside the export code (widget_export.cpp).
     void exportXls();
     void exportPdf();
-    void exportCsv();
 
-    QString defaultItemName() const;
-    QModelIndex storeIndex() const;
-    ItemData* itemDataAt(const QModelIndex& index) const;
     QList<QAction*> itemActions(const QModelIndex& index) const;
     void updateStartStop();
+    void setRunning(bool on);
     void clearViews();
     void showOpenFailure();
-    void tryReconnect(const QString& portName);
+    void applyLimits();
+    void continueInNewItem();
+    void showUnit(int unitCode, const QString& unitText);
+    void downloadStarted();
+    void downloadEnded(int received);
+    void connectionLost();
 
     Ui::Widget* ui;
     MyDmm* dmm;
-    ItemData* activeItem;
-    bool running;
     DataModel* dataModel;
     QIcon itemIcon;
     TvItemModel* itemModel;
     Histogram* histogram;
-    QStandardItem* liveDataItem;
     QList<ColumnHeader*> columnHeaders;
-    bool storeStarting;
-    int storeTimerId;
     bool fixedLanguage;
     QString language;
 
+    Recorder* recorder = nullptr;
+    std::unique_ptr<ItemTree> items;
+    Exporter* exporter = nullptr;
+    Reconnector* reconnector = nullptr;
     // Settings are applied at the first show only, so that restoring a minimised window keeps
     // what the user changed since.
     bool settingsRestored = false;
     QPointer<DlgDownload> downloadDialog;
-
-    // The window's own hot-plug detector: it tells when the meter comes back after the link lost
-    // it, so that the window reconnects by itself.
-    USBPNPDetector* usbDetector = nullptr;
-    // The link closed without the user asking (cable pulled, meter switched off).
-    bool reconnectWanted = false;
-    bool closingByUser = false;
-    int reconnectTries = 0;
 };

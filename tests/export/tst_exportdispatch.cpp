@@ -1,19 +1,16 @@
 #include "datamodel.h"
 #include "dmmdata.h"
+#include "exporter.h"
+#include "modaldriver.h"
 #include "widget.h"
 #include "xlsreader.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QElapsedTimer>
-#include <QFileDialog>
 #include <QImage>
 #include <QJsonArray>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -28,74 +25,10 @@ bool waitCursorShown()
         && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
 }
 
-// Answers modal dialogs from a timer, each answer for the next modal widget of its class; pop-ups
-// (a file dialog's completer, for one) are left alone. A modal widget nobody expects is closed
-// after a while so that a fault shows as a failure, not a hang.
-class Answers : public QObject
-{
-public:
-    struct Seen
-    {
-        QString className;
-        QString text;
-    };
-
-    Answers()
-    {
-        timer.setInterval(10);
-        connect(&timer, &QTimer::timeout, this, &Answers::poll);
-        timer.start();
-    }
-
-    void expect(const char* className, std::function<void(QWidget*)> handler)
-    {
-        queue.append({ QByteArray(className), std::move(handler) });
-    }
-    bool waitAllAnswered()
-    {
-        return QTest::qWaitFor([this] { return queue.isEmpty(); }, 10000);
-    }
-    int pending() const { return queue.size(); }
-    QList<Seen> seen;
-    QStringList unexpected;
-
-private:
-    void poll()
-    {
-        QWidget* widget = QApplication::activeModalWidget();
-        if (!widget || !widget->isVisible() || widget == last) {
-            strangerSince.invalidate();
-            return;
-        }
-        if (!queue.isEmpty() && widget->inherits(queue.first().first.constData())) {
-            last = widget;
-            Seen s { QString::fromLatin1(widget->metaObject()->className()),
-                widget->windowTitle() };
-            if (auto* box = qobject_cast<QMessageBox*>(widget))
-                s.text = box->text();
-            seen.append(s);
-            queue.takeFirst().second(widget);
-            strangerSince.invalidate();
-            return;
-        }
-        if (!strangerSince.isValid()) {
-            strangerSince.start();
-        } else if (strangerSince.elapsed() > 3000) {
-            unexpected << QString::fromLatin1(widget->metaObject()->className());
-            last = widget;
-            widget->close();
-        }
-    }
-
-    QTimer timer;
-    QList<QPair<QByteArray, std::function<void(QWidget*)>>> queue;
-    QPointer<QWidget> last;
-    QElapsedTimer strangerSince;
-};
-
 } // namespace
 
-// The export command of the real window, with its dialogs answered from a timer.
+// The export command of the real window: the kind and the outcome are answered in their dialogs,
+// the file name through the window's file-name question.
 class ExportDispatchTest : public QObject
 {
     Q_OBJECT
@@ -116,16 +49,16 @@ private slots:
 private:
     // Answers the export dialog: picks the button by object name, then OK.
     void chooseKind(const QString& button);
-    // Answers a save-file dialog with a file name (empty: cancel) and records what it showed.
+    // Answers the file-name question with a file name (empty: cancel) and records what it asked.
     void answerFileDialog(const QString& fileName);
     void okMessage();
     void trigger();
 
     std::unique_ptr<Widget> window;
-    std::unique_ptr<Answers> driver;
+    std::unique_ptr<ModalDriver> driver;
     std::unique_ptr<QTemporaryDir> dir;
     QString fileCaption;
-    QStringList fileFilters;
+    QString fileFilter;
     QString fileDirectory;
     bool waitDuringFileDialog = false;
 };
@@ -137,9 +70,9 @@ void ExportDispatchTest::init()
     window = std::make_unique<Widget>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    driver = std::make_unique<Answers>();
+    driver = std::make_unique<ModalDriver>();
     fileCaption.clear();
-    fileFilters.clear();
+    fileFilter.clear();
     waitDuringFileDialog = false;
 }
 
@@ -154,7 +87,7 @@ void ExportDispatchTest::cleanup()
 
 void ExportDispatchTest::chooseKind(const QString& button)
 {
-    driver->expect("dlgExport", [button](QWidget* w) {
+    driver->expect([button](QWidget* w) {
         if (auto* radio = w->findChild<QRadioButton*>(button))
             radio->setChecked(true);
         if (auto* dialog = qobject_cast<QDialog*>(w))
@@ -164,36 +97,26 @@ void ExportDispatchTest::chooseKind(const QString& button)
 
 void ExportDispatchTest::answerFileDialog(const QString& fileName)
 {
-    driver->expect("QFileDialog", [this, fileName](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        if (!dialog) {
-            w->close();
-            return;
-        }
-        fileCaption = dialog->windowTitle();
-        fileFilters = dialog->nameFilters();
-        fileDirectory = dialog->directory().absolutePath();
-        waitDuringFileDialog = waitCursorShown();
-        if (fileName.isEmpty()) {
-            dialog->reject();
-        } else {
-            dialog->selectFile(fileName);
-            static_cast<QDialog*>(dialog)->accept();
-        }
-    });
+    window->findChild<Exporter*>()->setFileNameAsker(
+        [this, fileName](QWidget*, const QString& caption, const QString& folder,
+            const QString& filter) {
+            fileCaption = caption;
+            fileFilter = filter;
+            fileDirectory = folder;
+            waitDuringFileDialog = waitCursorShown();
+            return fileName;
+        });
 }
 
 void ExportDispatchTest::okMessage()
 {
-    driver->expect("QMessageBox",
-        [](QWidget* w) { static_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click(); });
+    driver->clickButton(QMessageBox::Ok);
 }
 
 void ExportDispatchTest::trigger()
 {
     window->findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
     QVERIFY(driver->waitAllAnswered());
-    QCOMPARE(driver->unexpected, QStringList());
 }
 
 void ExportDispatchTest::cancelled_data()
@@ -212,16 +135,16 @@ void ExportDispatchTest::cancelled()
     QFETCH(QString, kind);
     QFETCH(bool, dialogCancelled);
     if (dialogCancelled) {
-        driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        driver->rejectDialog();
     } else {
         chooseKind(kind);
         answerFileDialog(QString());
     }
     trigger();
-    // Anything shown after the answered dialogs would be a message box.
-    QTest::qWait(100);
-    QCOMPARE(driver->seen.size(), dialogCancelled ? 1 : 2);
-    QCOMPARE(driver->seen.first().className, QStringLiteral("dlgExport"));
+    // The command has returned: a message box would have been answered (and seen) by now.
+    QCOMPARE(driver->seen().size(), 1);
+    QCOMPARE(driver->seen().first().className, QStringLiteral("dlgExport"));
+    QCOMPARE(fileCaption.isEmpty(), dialogCancelled);
     if (!dialogCancelled)
         QVERIFY(waitDuringFileDialog);
     QVERIFY(!waitCursorShown());
@@ -237,10 +160,10 @@ void ExportDispatchTest::picture()
     trigger();
 
     QCOMPARE(fileCaption, QStringLiteral("Export the chart to a picture."));
-    QCOMPARE(fileFilters, QStringList { QStringLiteral("JPG File(*.jpg)") });
-    QCOMPARE(fileDirectory, QDir::current().absolutePath());
-    QCOMPARE(driver->seen.last().className, QStringLiteral("QMessageBox"));
-    QCOMPARE(driver->seen.last().text, QStringLiteral("The datas is exported successfully."));
+    QCOMPARE(fileFilter, QStringLiteral("JPG File(*.jpg)"));
+    QCOMPARE(fileDirectory, QStringLiteral("."));
+    QCOMPARE(driver->last().className, QStringLiteral("QMessageBox"));
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
     const QImage image(file);
     QVERIFY(!image.isNull());
     QCOMPARE(image.size(), window->findChild<QWidget*>(QStringLiteral("chart"))->size());
@@ -250,7 +173,7 @@ void ExportDispatchTest::picture()
 void ExportDispatchTest::cursorDoesNotPileUp()
 {
     for (int i = 0; i < 3; ++i) {
-        driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+        driver->rejectDialog();
         trigger();
     }
     // The window's own cursor is in force again, one level deep however many exports ran.
@@ -267,7 +190,7 @@ void ExportDispatchTest::pictureNotWritten()
     answerFileDialog(file);
     okMessage();
     trigger();
-    QCOMPARE(driver->seen.last().text, QStringLiteral("The datas is exported failed."));
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
     QVERIFY(!QFile::exists(file));
     QVERIFY(!waitCursorShown());
 }
@@ -276,14 +199,14 @@ void ExportDispatchTest::spreadsheet()
 {
     const QString file = dir->filePath(QStringLiteral("table.xls"));
     // OK without touching the choice runs the spreadsheet export.
-    driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+    driver->acceptDialog();
     answerFileDialog(file);
     okMessage();
     trigger();
 
     QCOMPARE(fileCaption, QStringLiteral("Export the datas to a excel file."));
-    QCOMPARE(fileFilters, QStringList { QStringLiteral("Excel File(*.xls)") });
-    QCOMPARE(driver->seen.last().text, QStringLiteral("The datas is exported successfully."));
+    QCOMPARE(fileFilter, QStringLiteral("Excel File(*.xls)"));
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
     QVERIFY(!waitCursorShown());
     if (!xlrdAvailable())
         QSKIP("python3-xlrd is not installed");
@@ -307,7 +230,7 @@ void ExportDispatchTest::pdfReport()
     chooseKind(QStringLiteral("rbPdf"));
     answerFileDialog(file);
     bool completeWhenShown = false;
-    driver->expect("QMessageBox", [&](QWidget* w) {
+    driver->expect([&](QWidget* w) {
         // The report is finished on disk before the user is told.
         QProcess info;
         info.start(QStringLiteral("pdfinfo"), { file });
@@ -318,8 +241,8 @@ void ExportDispatchTest::pdfReport()
     trigger();
 
     QCOMPARE(fileCaption, QStringLiteral("Export the datas to a pdf file."));
-    QCOMPARE(fileFilters, QStringList { QStringLiteral("PDF file(*.pdf)") });
-    QCOMPARE(driver->seen.last().text, QStringLiteral("The datas is exported successfully."));
+    QCOMPARE(fileFilter, QStringLiteral("PDF file(*.pdf)"));
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
     QVERIFY(completeWhenShown);
     QCOMPARE(tabs->currentIndex(), 1);
     QVERIFY(!waitCursorShown());
@@ -358,9 +281,9 @@ void ExportDispatchTest::windowTable()
 
     QString informative;
     const QString file = dir->filePath(QStringLiteral("window.xls"));
-    driver->expect("dlgExport", [](QWidget* w) { static_cast<QDialog*>(w)->accept(); });
+    driver->acceptDialog();
     answerFileDialog(file);
-    driver->expect("QMessageBox", [&](QWidget* w) {
+    driver->expect([&](QWidget* w) {
         auto* box = static_cast<QMessageBox*>(w);
         informative = box->informativeText();
         box->button(QMessageBox::Ok)->click();
@@ -369,7 +292,7 @@ void ExportDispatchTest::windowTable()
     model->clear();
     qDeleteAll(readings);
 
-    QCOMPARE(driver->seen.last().text, message);
+    QCOMPARE(driver->last().text, message);
     QVERIFY(!waitCursorShown());
     if (rows > 65535) {
         QVERIFY2(informative.contains(QString::number(rows)), qPrintable(informative));
