@@ -203,14 +203,11 @@ void Widget::initWidget()
     histogram->setXTitle(tr("Rate"));
 
     ui->listWidget->hide();
-    ui->lcd->lcdUnit->setText(QString());
+    ui->lcd->prepareForReadings();
 
     auto* spacer = new QWidget(ui->mainToolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     ui->mainToolBar->insertWidget(ui->actionClose, spacer);
-
-    ui->lcd->lcdMax->setVisible(false);
-    ui->lcd->lcdHold->setVisible(false);
 }
 
 void Widget::initSelf()
