@@ -1,25 +1,25 @@
 #include "dlgexport.h"
 
-#include <QDialogButtonBox>
-#include <QGridLayout>
-#include <QRadioButton>
-#include <QVBoxLayout>
+#include "ui_dlgexport.h"
 
 dlgExport::dlgExport(QWidget* parent)
     : QDialog(parent)
+    , ui(new Ui::dlgExport)
 {
-    setupUi();
-    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    // The radio button slots follow the on_<object>_<signal> convention.
-    QMetaObject::connectSlotsByName(this);
+    // The form also connects the radio button slots by their on_<object>_<signal> names.
+    ui->setupUi(this);
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     kind = Table;
-    rbTable->setChecked(true);
-    rbPdf->hide();
+    ui->rbTable->setChecked(true);
+    ui->rbPdf->hide();
 }
 
-dlgExport::~dlgExport() = default;
+dlgExport::~dlgExport()
+{
+    delete ui;
+}
 
 int dlgExport::exportKind() const
 {
@@ -48,53 +48,4 @@ void dlgExport::on_rbCsv_toggled(bool checked)
 {
     if (checked)
         kind = Csv;
-}
-
-void dlgExport::setupUi()
-{
-    setObjectName(QStringLiteral("dlgExport"));
-    resize(264, 148);
-
-    gridLayout_2 = new QGridLayout(this);
-    gridLayout_2->setObjectName(QStringLiteral("gridLayout_2"));
-
-    verticalLayout = new QVBoxLayout();
-    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
-    // -1 keeps the style's default for the other three sides.
-    verticalLayout->setContentsMargins(6, -1, -1, -1);
-
-    rbTable = new QRadioButton(this);
-    rbTable->setObjectName(QStringLiteral("rbTable"));
-    verticalLayout->addWidget(rbTable);
-
-    rbChart = new QRadioButton(this);
-    rbChart->setObjectName(QStringLiteral("rbChart"));
-    verticalLayout->addWidget(rbChart);
-
-    rbPdf = new QRadioButton(this);
-    rbPdf->setObjectName(QStringLiteral("rbPdf"));
-    verticalLayout->addWidget(rbPdf);
-
-    rbCsv = new QRadioButton(this);
-    rbCsv->setObjectName(QStringLiteral("rbCsv"));
-    verticalLayout->addWidget(rbCsv);
-
-    gridLayout_2->addLayout(verticalLayout, 0, 0, 1, 1);
-
-    buttonBox = new QDialogButtonBox(this);
-    buttonBox->setObjectName(QStringLiteral("buttonBox"));
-    buttonBox->setOrientation(Qt::Horizontal);
-    buttonBox->setStandardButtons(QDialogButtonBox::Cancel | QDialogButtonBox::Ok);
-    gridLayout_2->addWidget(buttonBox, 1, 0, 1, 1);
-
-    retranslateUi();
-}
-
-void dlgExport::retranslateUi()
-{
-    setWindowTitle(QString());
-    rbTable->setText(tr("Table(XLS)"));
-    rbChart->setText(tr("Chart(JPG)"));
-    rbPdf->setText(tr("PDF"));
-    rbCsv->setText(tr("Table(CSV)"));
 }

@@ -2,10 +2,9 @@
 
 #include <QDialog>
 
-class QDialogButtonBox;
-class QGridLayout;
-class QRadioButton;
-class QVBoxLayout;
+namespace Ui {
+class dlgExport;
+}
 
 // Asks which export to run. The PDF choice is built but hidden; users pick the table as a
 // spreadsheet or as CSV, or the chart as a picture.
@@ -29,16 +28,7 @@ public slots:
     void on_rbCsv_toggled(bool checked);
 
 private:
-    void setupUi();
-    void retranslateUi();
-
-    QGridLayout* gridLayout_2;
-    QVBoxLayout* verticalLayout;
-    QRadioButton* rbTable;
-    QRadioButton* rbChart;
-    QRadioButton* rbPdf;
-    QRadioButton* rbCsv;
-    QDialogButtonBox* buttonBox;
+    Ui::dlgExport* ui;
     int kind = Table;
 };
 

@@ -1,11 +1,12 @@
 #include "xlswriter.h"
 
+#include "biffstream.h"
+#include "sstwriter.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPair>
 #include <QSaveFile>
-#include <QtEndian>
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -13,7 +14,6 @@
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -22,15 +22,12 @@ enum : quint16 {
     recEof = 0x000A,
     recDateMode = 0x0022,
     recFont = 0x0031,
-    recContinue = 0x003C,
     recWindow1 = 0x003D,
     recCodePage = 0x0042,
     recDefColWidth = 0x0055,
     recColInfo = 0x007D,
     recBoundSheet = 0x0085,
     recXf = 0x00E0,
-    recSst = 0x00FC,
-    recExtSst = 0x00FF,
     recLabelSst = 0x00FD,
     recDimensions = 0x0200,
     recNumber = 0x0203,
@@ -41,94 +38,29 @@ enum : quint16 {
     recBof = 0x0809,
 };
 
-// A record's data may not exceed this; longer data goes on in CONTINUE records.
-constexpr int maxRecordData = 8224;
 // The first 16 XF records are the style XFs 0..14 and the default cell XF 15.
 constexpr int defaultCellXf = 15;
 constexpr int firstCustomFormat = 164;
 
-class Stream
-{
-public:
-    QByteArray data;
-
-    void u8(quint8 v) { data.append(char(v)); }
-    void u16(quint16 v)
-    {
-        char b[2];
-        qToLittleEndian(v, b);
-        data.append(b, 2);
-    }
-    void u32(quint32 v)
-    {
-        char b[4];
-        qToLittleEndian(v, b);
-        data.append(b, 4);
-    }
-    void f64(double v)
-    {
-        quint64 bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        char b[8];
-        qToLittleEndian(bits, b);
-        data.append(b, 8);
-    }
-    void bytes(const QByteArray& b) { data.append(b); }
-
-    // Starts a record and returns where its length field is, for end().
-    int begin(quint16 id)
-    {
-        u16(id);
-        u16(0);
-        return data.size() - 2;
-    }
-    void end(int lengthAt)
-    {
-        const quint16 length = quint16(data.size() - lengthAt - 2);
-        qToLittleEndian(length, data.data() + lengthAt);
-    }
-};
-
-bool fitsLatin1(const QString& s)
-{
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x100; });
-}
-
-// Characters in the BIFF8 form: one byte each when all fit, else UTF-16LE.
-QByteArray encodeChars(const QString& s, bool compressed)
-{
-    QByteArray out;
-    if (compressed) {
-        out.reserve(s.size());
-        for (QChar c : s)
-            out.append(char(c.unicode()));
-    } else {
-        out.resize(s.size() * 2);
-        for (int i = 0; i < s.size(); ++i)
-            qToLittleEndian(s.at(i).unicode(), out.data() + 2 * i);
-    }
-    return out;
-}
-
 // A string with a 16-bit length, as in FORMAT and SST.
-void unicodeString(Stream& st, const QString& s)
+void unicodeString(BiffStream& st, const QString& s)
 {
-    const bool compressed = fitsLatin1(s);
+    const bool compressed = BiffStream::fitsLatin1(s);
     st.u16(quint16(s.size()));
     st.u8(compressed ? 0x00 : 0x01);
-    st.bytes(encodeChars(s, compressed));
+    st.bytes(BiffStream::encodeChars(s, compressed));
 }
 
 // A string with an 8-bit length, as in FONT and BOUNDSHEET.
-void shortUnicodeString(Stream& st, const QString& s)
+void shortUnicodeString(BiffStream& st, const QString& s)
 {
-    const bool compressed = fitsLatin1(s);
+    const bool compressed = BiffStream::fitsLatin1(s);
     st.u8(quint8(s.size()));
     st.u8(compressed ? 0x00 : 0x01);
-    st.bytes(encodeChars(s, compressed));
+    st.bytes(BiffStream::encodeChars(s, compressed));
 }
 
-void bof(Stream& st, quint16 type)
+void bof(BiffStream& st, quint16 type)
 {
     const int at = st.begin(recBof);
     st.u16(0x0600); // BIFF8
@@ -140,12 +72,12 @@ void bof(Stream& st, quint16 type)
     st.end(at);
 }
 
-void eof(Stream& st)
+void eof(BiffStream& st)
 {
     st.end(st.begin(recEof));
 }
 
-void xf(Stream& st, quint16 font, quint16 format, bool style, quint8 usedAttributes)
+void xf(BiffStream& st, quint16 font, quint16 format, bool style, quint8 usedAttributes)
 {
     const int at = st.begin(recXf);
     st.u16(font);
@@ -160,76 +92,6 @@ void xf(Stream& st, quint16 font, quint16 format, bool style, quint8 usedAttribu
     st.u16(0x20C0); // default pattern colours
     st.end(at);
 }
-
-// The SST record with its CONTINUE records. A string may be split between records; the part in
-// the next record starts again with its option byte.
-class SstWriter
-{
-public:
-    explicit SstWriter(Stream& stream)
-        : st(stream)
-    { }
-
-    void write(const QStringList& strings, quint32 total)
-    {
-        lengthAt = st.begin(recSst);
-        st.u32(total);
-        st.u32(quint32(strings.size()));
-        // EXTSST indexes every bucketSize-th string, at most 128 buckets.
-        const int bucketSize = std::max(8, (strings.size() + 127) / 128);
-        QVector<QPair<quint32, quint16>> buckets;
-        for (int i = 0; i < strings.size(); ++i)
-            add(strings.at(i), i % bucketSize == 0 ? &buckets : nullptr);
-        st.end(lengthAt);
-
-        const int at = st.begin(recExtSst);
-        st.u16(quint16(bucketSize));
-        for (const auto& bucket : buckets) {
-            st.u32(bucket.first);
-            st.u16(bucket.second);
-            st.u16(0);
-        }
-        st.end(at);
-    }
-
-private:
-    int room() const { return maxRecordData - (st.data.size() - lengthAt - 2); }
-
-    void nextRecord()
-    {
-        st.end(lengthAt);
-        lengthAt = st.begin(recContinue);
-    }
-
-    void add(const QString& s, QVector<QPair<quint32, quint16>>* buckets)
-    {
-        const bool compressed = fitsLatin1(s);
-        const int charSize = compressed ? 1 : 2;
-        // The length and option byte stay together with at least one character.
-        if (room() < 3 + charSize)
-            nextRecord();
-        if (buckets) {
-            // Stream position of the string and its offset from its record's header.
-            buckets->append({ quint32(st.data.size()), quint16(st.data.size() - lengthAt + 2) });
-        }
-        st.u16(quint16(s.size()));
-        st.u8(compressed ? 0x00 : 0x01);
-        const QByteArray chars = encodeChars(s, compressed);
-        int done = 0;
-        while (done < chars.size()) {
-            const int take = std::min<int>(chars.size() - done, room() / charSize * charSize);
-            st.bytes(chars.mid(done, take));
-            done += take;
-            if (done < chars.size()) {
-                nextRecord();
-                st.u8(compressed ? 0x00 : 0x01);
-            }
-        }
-    }
-
-    Stream& st;
-    int lengthAt = 0;
-};
 
 quint16 builtInFormat(const QString& format)
 {
@@ -292,7 +154,7 @@ QByteArray XlsWriter::workbookStream(const QVector<XlsSheet>& sheets) const
         return quint16(defaultCellXf + format);
     };
 
-    Stream st;
+    BiffStream st;
     bof(st, 0x0005);
     {
         const int at = st.begin(recCodePage);
@@ -354,7 +216,7 @@ QByteArray XlsWriter::workbookStream(const QVector<XlsSheet>& sheets) const
     QVector<int> sheetOffsetAt;
     for (const XlsSheet& sheet : sheets) {
         const int at = st.begin(recBoundSheet);
-        sheetOffsetAt << st.data.size();
+        sheetOffsetAt << st.size();
         st.u32(0); // stream offset of the sheet's BOF, filled in below
         st.u8(0); // visible
         st.u8(0); // worksheet
@@ -366,7 +228,7 @@ QByteArray XlsWriter::workbookStream(const QVector<XlsSheet>& sheets) const
 
     for (int s = 0; s < sheets.size(); ++s) {
         const XlsSheet& sheet = sheets.at(s);
-        qToLittleEndian(quint32(st.data.size()), st.data.data() + sheetOffsetAt.at(s));
+        st.setU32At(sheetOffsetAt.at(s), quint32(st.size()));
         bof(st, 0x0010);
         {
             const int at = st.begin(recDefColWidth);
@@ -465,7 +327,7 @@ QByteArray XlsWriter::workbookStream(const QVector<XlsSheet>& sheets) const
         }
         eof(st);
     }
-    return st.data;
+    return st.data();
 }
 
 bool XlsWriter::write(const QString& fileName, const QVector<XlsSheet>& sheets)

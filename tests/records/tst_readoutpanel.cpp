@@ -14,6 +14,12 @@ QColor pixmapColour(const QLabel* label)
     return pixmap.toImage().pixelColor(1, 1);
 }
 
+// The labels are the panel's own; like the window's tests, these reach them by object name.
+QLabel* label(const ReadoutPanel& panel, const char* name)
+{
+    return panel.findChild<QLabel*>(QLatin1String(name));
+}
+
 // The test's stand-in icons: one plain colour per battery level.
 const QList<QColor> levelColours { Qt::red, Qt::green, Qt::blue, Qt::yellow };
 }
@@ -79,25 +85,28 @@ void ReadoutPanelTest::buildsWidgetTree()
 void ReadoutPanelTest::frameAndLayoutProperties()
 {
     ReadoutPanel panel;
+    auto* grid = panel.findChild<QGridLayout*>("gridLayout_6");
+    QVERIFY(grid);
     QCOMPARE(panel.styleSheet(), QStringLiteral("background-color: rgb(255, 255, 255,255)"));
     QCOMPARE(panel.frameShape(), QFrame::StyledPanel);
     QCOMPARE(panel.frameShadow(), QFrame::Plain);
-    QCOMPARE(panel.gridLayout_6->horizontalSpacing(), 6);
-    QCOMPARE(panel.gridLayout_6->verticalSpacing(), 12);
-    QCOMPARE(panel.gridLayout_6->contentsMargins(), QMargins(10, 10, 10, 10));
-    QCOMPARE(panel.gridLayout_6->count(), 10); // rows 0 and 4 stay empty
+    QCOMPARE(grid->horizontalSpacing(), 6);
+    QCOMPARE(grid->verticalSpacing(), 12);
+    QCOMPARE(grid->contentsMargins(), QMargins(10, 10, 10, 10));
+    QCOMPARE(grid->count(), 10); // rows 0 and 4 stay empty
 
-    QCOMPARE(panel.lcdValue->font().pointSize(), 16);
-    QCOMPARE(panel.lcdValue->font().weight(), 75);
-    QCOMPARE(panel.lcdValue->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
-    QCOMPARE(panel.lcdValue->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(panel.lcdValue->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
-    for (QLabel* small : { panel.lcdBat, panel.lcdFunction, panel.lcdBasis }) {
+    QCOMPARE(label(panel, "lcdValue")->font().pointSize(), 16);
+    QCOMPARE(label(panel, "lcdValue")->font().weight(), 75);
+    QCOMPARE(label(panel, "lcdValue")->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
+    QCOMPARE(label(panel, "lcdValue")->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(label(panel, "lcdValue")->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+    for (const char* name : { "lcdBat", "lcdFunction", "lcdBasis" }) {
+        const QLabel* small = label(panel, name);
         QCOMPARE(small->minimumSize(), QSize(10, 0));
         QCOMPARE(small->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
     }
-    QCOMPARE(panel.lcdUnit->minimumSize(), QSize(10, 0));
-    QCOMPARE(pixmapColour(panel.lcdBat), QColor(Qt::yellow)); // the full-battery icon
+    QCOMPARE(label(panel, "lcdUnit")->minimumSize(), QSize(10, 0));
+    QCOMPARE(pixmapColour(label(panel, "lcdBat")), QColor(Qt::yellow)); // the full-battery icon
 }
 
 void ReadoutPanelTest::showsReading_data()
@@ -109,11 +118,13 @@ void ReadoutPanelTest::showsReading_data()
     QTest::addColumn<QString>("band");
     QTest::addColumn<QString>("detection");
     QTest::addColumn<QString>("valueShown");
+    // clang-format off
     QTest::newRow("level 0, flag on") << " 1.23" << "cm/s" << 0 << true << "10-1kHz" << "Vrms" << " 1.23";
     QTest::newRow("level 1, flag off") << "12.50" << "mm" << 1 << false << "10-500Hz" << "Dp-p" << "12.50";
     QTest::newRow("level 2") << "0.001" << "m/S2" << 2 << false << "10-10kHz" << "Ap" << "0.001";
     QTest::newRow("level 3, over range") << "    OL" << "mm" << 3 << true << "" << "" << "    OL";
     QTest::newRow("no value text") << QString() << "" << 3 << false << "" << "" << "0.0";
+    // clang-format on
 }
 
 void ReadoutPanelTest::showsReading()
@@ -140,17 +151,19 @@ void ReadoutPanelTest::showsReading()
     reading.setDetection(detection);
     panel.showReading(&reading);
 
-    QCOMPARE(panel.lcdValue->text(), valueShown);
-    QCOMPARE(panel.lcdUnit->text(), unit);
-    QCOMPARE(pixmapColour(panel.lcdBat), levelColours.at(battery));
-    QCOMPARE(panel.lcdFreq->text(), band);
-    QCOMPARE(panel.lcdFunction->text(), detection);
-    QCOMPARE(panel.lcdMax->text(), status0 ? QStringLiteral("MAX") : QStringLiteral("   "));
-    QCOMPARE(panel.lcdHold->text(), status0 ? QStringLiteral("HOLD") : QStringLiteral("    "));
-    QVERIFY(panel.lcdBasis->text().isEmpty());
-    QVERIFY(panel.lcd1->text().isEmpty());
-    QVERIFY(panel.lcdMax->isHidden());
-    QVERIFY(panel.lcdHold->isHidden());
+    QCOMPARE(label(panel, "lcdValue")->text(), valueShown);
+    QCOMPARE(label(panel, "lcdUnit")->text(), unit);
+    QCOMPARE(pixmapColour(label(panel, "lcdBat")), levelColours.at(battery));
+    QCOMPARE(label(panel, "lcdFreq")->text(), band);
+    QCOMPARE(label(panel, "lcdFunction")->text(), detection);
+    QCOMPARE(
+        label(panel, "lcdMax")->text(), status0 ? QStringLiteral("MAX") : QStringLiteral("   "));
+    QCOMPARE(
+        label(panel, "lcdHold")->text(), status0 ? QStringLiteral("HOLD") : QStringLiteral("    "));
+    QVERIFY(label(panel, "lcdBasis")->text().isEmpty());
+    QVERIFY(label(panel, "lcd1")->text().isEmpty());
+    QVERIFY(label(panel, "lcdMax")->isHidden());
+    QVERIFY(label(panel, "lcdHold")->isHidden());
 }
 
 void ReadoutPanelTest::batteryWithoutIconShowsNoPicture()
@@ -159,7 +172,7 @@ void ReadoutPanelTest::batteryWithoutIconShowsNoPicture()
     DmmData reading;
     reading.setBattery(7);
     panel.showReading(&reading);
-    QVERIFY(!pixmapColour(panel.lcdBat).isValid());
+    QVERIFY(!pixmapColour(label(panel, "lcdBat")).isValid());
     QCOMPARE(ReadoutPanel::batteryIconPath(2), QStringLiteral(":/image/bat2a.png"));
 }
 
@@ -167,14 +180,14 @@ void ReadoutPanelTest::startUpStateStaysHidden()
 {
     ReadoutPanel panel;
     panel.show();
-    QVERIFY(panel.lcdMax->isVisible());
+    QVERIFY(label(panel, "lcdMax")->isVisible());
     panel.prepareForReadings();
-    QVERIFY(panel.lcdUnit->text().isEmpty());
-    QVERIFY(!panel.lcdMax->isVisible());
-    QVERIFY(!panel.lcdHold->isVisible());
-    QCOMPARE(panel.lcdValue->text(), QStringLiteral("00000"));
+    QVERIFY(label(panel, "lcdUnit")->text().isEmpty());
+    QVERIFY(!label(panel, "lcdMax")->isVisible());
+    QVERIFY(!label(panel, "lcdHold")->isVisible());
+    QCOMPARE(label(panel, "lcdValue")->text(), QStringLiteral("00000"));
     panel.showReading(nullptr); // nothing to show: the panel keeps what it had
-    QCOMPARE(panel.lcdValue->text(), QStringLiteral("00000"));
+    QCOMPARE(label(panel, "lcdValue")->text(), QStringLiteral("00000"));
 }
 
 QTEST_MAIN(ReadoutPanelTest)
