@@ -573,7 +573,8 @@ void WidgetTest::unitChangeKeepsRecordedReadings()
     QCOMPARE(chart->pointCount(), 2);
     QCOMPARE(chart->unitText, QStringLiteral("m/S2"));
     QCOMPARE(chart->decimals, 1);
-    QCOMPARE(w.findChild<Histogram*>(QStringLiteral("Histogram1"))->yTitle, QStringLiteral("m/S2"));
+    QCOMPARE(
+        w.findChild<Histogram*>(QStringLiteral("Histogram1"))->yTitle(), QStringLiteral("m/S2"));
 }
 
 void WidgetTest::emptyItemTakesNewUnit()
