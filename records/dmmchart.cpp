@@ -1,7 +1,5 @@
 #include "dmmchart.h"
 
-#include "nicestep.h"
-
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
@@ -16,9 +14,6 @@
 
 namespace {
 constexpr int IndicatorMs = 3000;
-// Minimum pixel distances between time labels and between value grid lines.
-constexpr double XLabelDistance = 80.0;
-constexpr double YGridDistance = 30.0;
 
 // Pixel coordinate of a computed position. Only values the scale skipped (infinite or NaN) can
 // land far outside the widget; they are held where the painter can still clip them.
@@ -81,7 +76,7 @@ void DMMChart::appendPoint(ChartPoint* point, int line)
         return;
     }
     lines.at(line)->append(point);
-    if (!selecting && !zoomed) {
+    if (!selecting && !zoom.isZoomed()) {
         dirtyAll = true;
         update();
     }
@@ -96,7 +91,7 @@ void DMMChart::appendPoints(const QList<ChartPoint*>& points, int line)
     ChartLine* target = lines.at(line);
     for (ChartPoint* p : points)
         target->append(p);
-    if (!selecting && !zoomed) {
+    if (!selecting && !zoom.isZoomed()) {
         dirtyAll = true;
         update();
     }
@@ -110,7 +105,7 @@ void DMMChart::clear()
             line->clear();
     }
     // The zoom named indexes of the points just deleted: return to the full view.
-    zoomed = false;
+    zoom.reset();
     indicatorIndex = -1;
     indicatorVisible = false;
     dirtyAll = true;
@@ -119,43 +114,49 @@ void DMMChart::clear()
 
 void DMMChart::setLeftMargin(int margin)
 {
-    leftMargin = margin;
-    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
-        height() - bottomMargin - topMargin);
+    if (margin == plotMargins.left)
+        return;
+    plotMargins.left = margin;
     dirtyAll = true;
     update();
 }
 
 void DMMChart::setBottomMargin(int margin)
 {
-    bottomMargin = margin;
-    // Applied at once as well, so the titles and the plot never disagree about the margin.
-    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
-        height() - bottomMargin - topMargin);
+    // Takes effect at once, not at the next resize, so the titles and the plot never disagree.
+    if (margin == plotMargins.bottom)
+        return;
+    plotMargins.bottom = margin;
     dirtyAll = true;
+    update();
 }
 
 void DMMChart::setXTitle(const QString& title)
 {
-    if (title == xTitle)
+    if (title == xAxisTitle)
         return;
-    xTitle = title;
+    xAxisTitle = title;
     dirtyAll = true;
     update();
 }
 
 void DMMChart::setUnitText(const QString& text)
 {
-    if (text == unitText)
+    if (text == unitTitle)
         return;
-    unitText = text;
+    unitTitle = text;
     dirtyAll = true;
     update();
 }
 
-void DMMChart::setDecimals(int value)
+void DMMChart::setDecimals(int decimals)
 {
-    decimals = value;
+    // The value labels are drawn with the background: a new count needs a full redraw.
+    if (decimals == labelDecimals)
+        return;
+    labelDecimals = decimals;
+    dirtyAll = true;
+    update();
 }
 
 bool DMMChart::savePicture(const QString& path)
@@ -178,6 +179,24 @@ QImage DMMChart::picture()
 int DMMChart::pointCount() const
 {
     return lines.isEmpty() ? 0 : lines.first()->points.size();
+}
+
+const ChartPoint* DMMChart::point(int index) const
+{
+    if (lines.isEmpty() || index < 0 || index >= lines.first()->points.size())
+        return nullptr;
+    return lines.first()->points.at(index);
+}
+
+QRect DMMChart::plotRect() const
+{
+    return plotMargins.plotRect(size());
+}
+
+bool DMMChart::hasRoom() const
+{
+    const QRect plot = plotRect();
+    return plot.width() > 0 && plot.height() > 0;
 }
 
 QString DMMChart::valueLabel(double value, int decimals)
@@ -204,7 +223,7 @@ int DMMChart::nearestPoint(int x) const
         return -1;
     if (x < 0)
         return 0;
-    if (x > plotRect.width())
+    if (x > plotRect().width())
         return sp.size() - 1;
     // Screen x never decreases along the line, so the walk is a binary search.
     auto it = std::lower_bound(
@@ -229,9 +248,10 @@ void DMMChart::slotTmrIndicatorTimeout()
 
 QPoint DMMChart::clampToPlot(const QPoint& pos) const
 {
-    const int w = qMax(0, plotRect.width());
-    const int h = qMax(0, plotRect.height());
-    return QPoint(qBound(0, pos.x() - plotRect.left(), w), qBound(0, pos.y() - plotRect.top(), h));
+    const QRect plot = plotRect();
+    const int w = qMax(0, plot.width());
+    const int h = qMax(0, plot.height());
+    return QPoint(qBound(0, pos.x() - plot.left(), w), qBound(0, pos.y() - plot.top(), h));
 }
 
 void DMMChart::mousePressEvent(QMouseEvent* event)
@@ -255,30 +275,7 @@ void DMMChart::mousePressEvent(QMouseEvent* event)
 void DMMChart::mouseReleaseEvent(QMouseEvent* event)
 {
     if (selecting) {
-        if (bandStart.x() < bandEnd.x() && bandStart.y() < bandEnd.y()) {
-            const QVector<QPoint>& sp = lines.first()->screenPoints;
-            const int last = sp.size() - 1;
-            auto firstReaching = [&sp](int x) {
-                auto it = std::lower_bound(sp.cbegin(), sp.cend(), x,
-                    [](const QPoint& p, int px) { return p.x() < px; });
-                return it == sp.cend() ? -1 : int(it - sp.cbegin());
-            };
-            const int a = firstReaching(bandStart.x());
-            const int reachingEnd = firstReaching(bandEnd.x());
-            int e = reachingEnd - 1;
-            if (e <= 0)
-                e = 1;
-            if (reachingEnd < 0 || e > last)
-                e = last;
-            const int s = qMax(a, 0);
-            if (e - s > 0) {
-                zoomed = true;
-                lastIndex = firstIndex + e;
-                firstIndex = firstIndex + s;
-            }
-        } else {
-            zoomed = false;
-        }
+        zoom.applyBand(bandStart, bandEnd, lines.first()->screenPoints);
         selecting = false;
         dirtyAll = true;
         update();
@@ -318,8 +315,6 @@ void DMMChart::paintEvent(QPaintEvent* event)
 
 void DMMChart::resizeEvent(QResizeEvent* event)
 {
-    plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
-        height() - bottomMargin - topMargin);
     backgroundLayer = QPixmap(size());
     dirtyAll = true;
     QFrame::resizeEvent(event);
@@ -329,8 +324,6 @@ void DMMChart::fitLayersToWidget()
 {
     // A widget painted or saved before its first resize event still gets layers of its size.
     if (backgroundLayer.size() != size()) {
-        plotRect = QRect(leftMargin, topMargin, width() - rightMargin - leftMargin,
-            height() - bottomMargin - topMargin);
         backgroundLayer = QPixmap(size());
         dirtyAll = true;
     }
@@ -355,9 +348,9 @@ void DMMChart::renderLayers()
     bool redrawn = false;
     if (dirtyAll) {
         dirtyAll = false;
-        boundRange();
+        zoom.fit(pointCount());
         computeScale();
-        computeGrid();
+        grid = ChartGrid::place(scale, plotRect(), zoom.shownCount());
         drawBackground();
         redrawn = true;
     }
@@ -391,105 +384,33 @@ void DMMChart::renderLayers()
     }
 }
 
-void DMMChart::boundRange()
-{
-    const int count = pointCount();
-    if (!zoomed) {
-        firstIndex = 0;
-        lastIndex = count - 1;
-        return;
-    }
-    // Never look past the points held, whatever happened to them while zoomed.
-    lastIndex = qMin(lastIndex, count - 1);
-    if (firstIndex < 0 || firstIndex > lastIndex) {
-        zoomed = false;
-        firstIndex = 0;
-        lastIndex = count - 1;
-    }
-}
-
 void DMMChart::computeScale()
 {
+    const int first = zoom.firstIndex();
+    const int last = zoom.lastIndex();
+    double lowest = 0.0;
+    double highest = 0.0;
     for (ChartLine* line : qAsConst(lines)) {
-        line->minValue = 0.0;
-        line->maxValue = 0.0;
         const QVector<double>& values = line->pointValues();
-        const int end = qMin(lastIndex, values.size() - 1);
-        double lo = 0.0;
-        double hi = 0.0;
-        const double* v = values.constData();
-        for (int i = firstIndex; i <= end; ++i) {
-            // Values that are not finite would leave no scale at all; they are skipped.
-            if (!std::isfinite(v[i]))
-                continue;
-            hi = v[i] > hi ? v[i] : hi;
-            lo = v[i] < lo ? v[i] : lo;
-        }
-        line->minValue = lo;
-        line->maxValue = hi;
+        const int end = qMin(last, values.size() - 1);
+        const auto range = ChartScale::extremes(values.constData() + first, end - first + 1);
+        line->minValue = range.first;
+        line->maxValue = range.second;
+        lowest = qMin(lowest, line->minValue);
+        highest = qMax(highest, line->maxValue);
     }
-
-    minValue = -1.0;
-    maxValue = 1.0;
-    for (const ChartLine* line : qAsConst(lines)) {
-        maxValue = qMax(maxValue, line->maxValue);
-        minValue = qMin(minValue, line->minValue);
-    }
-    maxValue += std::fabs(maxValue) / 10.0;
-    minValue -= std::fabs(minValue) / 10.0;
-
-    yScale = plotRect.height() / (maxValue - minValue);
-    xStep = 0.0;
-    if (lastIndex - firstIndex >= 0)
-        xStep = double(plotRect.width()) / (lastIndex - firstIndex + 1);
+    scale = ChartScale::fit(lowest, highest, zoom.shownCount(), plotRect().size());
 
     for (ChartLine* line : qAsConst(lines)) {
-        line->xStep = xStep;
-        line->yScale = yScale;
+        line->xStep = scale.xStep;
+        line->yScale = scale.yScale;
         const QVector<double>& values = line->pointValues();
-        const int visible = qMax(0, qMin(lastIndex, values.size() - 1) - firstIndex + 1);
+        const int visible = qMax(0, qMin(last, values.size() - 1) - first + 1);
         line->screenPoints.resize(visible);
         QPoint* out = line->screenPoints.data();
-        const double* v = values.constData() + firstIndex;
+        const double* v = values.constData() + first;
         for (int b = 0; b < visible; ++b)
-            out[b] = QPoint(int(b * xStep + 0.5), toPixel(yScale * v[b] + 0.5));
-    }
-}
-
-void DMMChart::computeGrid()
-{
-    xLabelCount = 0;
-    yGridAbove = 0;
-    yGridBelow = 0;
-    gridValid = false;
-    if (!hasRoom())
-        return;
-
-    if (minValue >= 0 && maxValue >= 0)
-        base = plotRect.bottom();
-    else if (minValue <= 0 && maxValue >= 0)
-        base = plotRect.top() + yScale * maxValue;
-    else
-        base = plotRect.top();
-    // Without points the base line and its label are still drawn.
-    gridValid = true;
-    if (!anyPoints())
-        return;
-
-    pointsPerXLabel = NiceStep::integerStep(xStep, XLabelDistance);
-    if (pointsPerXLabel > 0) {
-        xLabelSpacing = pointsPerXLabel * xStep;
-        xLabelCount = int(plotRect.width() / xLabelSpacing);
-        // Each label names a point of line 0: stay within the points shown.
-        const int shown = qMax(0, qMin(lastIndex, pointCount() - 1) - firstIndex + 1);
-        xLabelCount = qMin(xLabelCount, shown > 0 ? (shown - 1) / pointsPerXLabel + 1 : 0);
-    }
-
-    yGridStep = NiceStep::realStep(yScale, YGridDistance);
-    if (yGridStep > 0) {
-        yGridSpacing = yScale * yGridStep;
-        yGridAbove = maxValue >= 0 ? int(maxValue * yScale / yGridSpacing) : 0;
-        yGridBelow = minValue <= 0 ? int(yScale * std::fabs(minValue) / yGridSpacing) : 0;
+            out[b] = QPoint(scale.screenX(b), toPixel(scale.yScale * v[b] + 0.5));
     }
 }
 
@@ -501,16 +422,16 @@ void DMMChart::drawBackground()
     const int fh = fm.height();
     const QPen solid = solidPen(Qt::black);
     const QPen dotted = dottedPen(Qt::black);
-    const QRect& plot = plotRect;
+    const QRect plot = plotRect();
 
     if (hasRoom()) {
         painter.setPen(solid);
         painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
 
         QVector<int> xs;
-        xs.reserve(xLabelCount);
-        for (int d = 0; d < xLabelCount; ++d)
-            xs.append(int(d * xLabelSpacing + plot.left() + 0.5));
+        xs.reserve(grid.xLabelCount);
+        for (int d = 0; d < grid.xLabelCount; ++d)
+            xs.append(int(d * grid.xLabelSpacing + plot.left() + 0.5));
         for (int x : qAsConst(xs))
             painter.drawLine(x, plot.bottom(), x, plot.bottom() + 5);
         painter.setPen(dotted);
@@ -519,7 +440,7 @@ void DMMChart::drawBackground()
         painter.setPen(solid);
         const ChartLine* line0 = lines.first();
         for (int d = 0; d < xs.size(); ++d) {
-            const int index = firstIndex + d * pointsPerXLabel;
+            const int index = zoom.firstIndex() + d * grid.pointsPerXLabel;
             if (index < 0 || index >= line0->points.size())
                 break;
             const QString text
@@ -529,17 +450,17 @@ void DMMChart::drawBackground()
                 Qt::AlignHCenter | Qt::AlignVCenter, text);
         }
 
-        painter.drawLine(leftMargin - 1, topMargin - 1, leftMargin - 1, plot.bottom() + 1);
+        painter.drawLine(plot.left() - 1, plot.top() - 1, plot.left() - 1, plot.bottom() + 1);
 
-        if (gridValid) {
+        if (grid.hasBase) {
             // Above the base line, then below it; the base line belongs to both passes.
             for (int pass = 0; pass < 2; ++pass) {
-                const int count = pass == 0 ? yGridAbove : yGridBelow;
+                const int count = pass == 0 ? grid.yGridAbove : grid.yGridBelow;
                 const int sign = pass == 0 ? -1 : 1;
                 QVector<int> ys;
                 ys.reserve(count + 1);
                 for (int l = 0; l <= count; ++l)
-                    ys.append(toPixel(base + sign * l * yGridSpacing));
+                    ys.append(toPixel(grid.base + sign * l * grid.yGridSpacing));
                 painter.setPen(solid);
                 for (int y : qAsConst(ys))
                     painter.drawLine(plot.left(), y, plot.left() - 5, y);
@@ -548,9 +469,9 @@ void DMMChart::drawBackground()
                     painter.drawLine(plot.left(), y, plot.left() + plot.width(), y);
                 painter.setPen(solid);
                 for (int l = 0; l < ys.size(); ++l) {
-                    const double v = l * yGridStep;
+                    const double v = l * grid.yGridStep;
                     // -0 would print as "-0.0" on the base line.
-                    const QString text = valueLabel(pass == 0 || l == 0 ? v : -v, decimals);
+                    const QString text = valueLabel(pass == 0 || l == 0 ? v : -v, labelDecimals);
                     const int w = fm.horizontalAdvance(text);
                     painter.drawText(QRect(plot.left() - 7 - w, ys.at(l) - fh / 2, w, fh),
                         Qt::AlignCenter, text);
@@ -560,20 +481,21 @@ void DMMChart::drawBackground()
     }
 
     painter.setPen(solid);
-    if (!unitText.isEmpty()) {
-        const int w = fm.horizontalAdvance(unitText);
+    if (!unitTitle.isEmpty()) {
+        const int w = fm.horizontalAdvance(unitTitle);
         painter.save();
-        painter.translate((leftMargin - fm.horizontalAdvance(QStringLiteral("000.0k "))) / 2 - fh / 2,
+        painter.translate(
+            (plotMargins.left - fm.horizontalAdvance(QStringLiteral("000.0k "))) / 2 - fh / 2,
             w / 2 + plot.height() / 2 + plot.top());
         painter.rotate(-90);
-        painter.drawText(QRect(0, 0, w, fh), Qt::AlignCenter, unitText);
+        painter.drawText(QRect(0, 0, w, fh), Qt::AlignCenter, unitTitle);
         painter.restore();
     }
-    if (!xTitle.isEmpty()) {
-        const int w = fm.horizontalAdvance(xTitle);
-        const int top = plot.bottom() + fh + (bottomMargin - fh) / 2;
+    if (!xAxisTitle.isEmpty()) {
+        const int w = fm.horizontalAdvance(xAxisTitle);
+        const int top = plot.bottom() + fh + (plotMargins.bottom - fh) / 2;
         painter.drawText(
-            QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, xTitle);
+            QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, xAxisTitle);
     }
 }
 
@@ -588,12 +510,16 @@ void DMMChart::drawLines(QPainter& painter)
 void DMMChart::drawLine(QPainter& painter, ChartLine* line)
 {
     const QVector<double>& values = line->pointValues();
-    const int end = qMin(lastIndex, values.size() - 1);
-    const int visible = end - firstIndex + 1;
+    const int first = zoom.firstIndex();
+    const int end = qMin(zoom.lastIndex(), values.size() - 1);
+    const int visible = end - first + 1;
     if (visible <= 0)
         return;
-    const double* v = values.constData() + firstIndex;
-    const double plotX = plotRect.x();
+    const double* v = values.constData() + first;
+    const double plotX = plotRect().x();
+    const double xStep = scale.xStep;
+    const double yScale = scale.yScale;
+    const double base = grid.base;
     painter.setPen(solidPen(line->color));
 
     // The line is the union of the segments between neighbouring points, drawn per pixel column
@@ -645,7 +571,7 @@ void DMMChart::drawLine(QPainter& painter, ChartLine* line)
 
 void DMMChart::drawBand(QPainter& painter)
 {
-    const QPoint offset = plotRect.topLeft();
+    const QPoint offset = plotRect().topLeft();
     QPolygon band;
     band << bandStart + offset << QPoint(bandEnd.x(), bandStart.y()) + offset << bandEnd + offset
          << QPoint(bandStart.x(), bandEnd.y()) + offset;
@@ -663,13 +589,14 @@ void DMMChart::drawIndicator(QPainter& painter)
         indicatorIndex = sp.size() - 1;
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
-    const int x = sp.at(indicatorIndex).x() + plotRect.left();
+    const QRect plot = plotRect();
+    const int x = sp.at(indicatorIndex).x() + plot.left();
     painter.setPen(solidPen(indicatorColor));
-    painter.drawLine(x, plotRect.top(), x, plotRect.bottom());
+    painter.drawLine(x, plot.top(), x, plot.bottom());
 
-    int y = plotRect.top();
+    int y = plot.top();
     for (const ChartLine* line : qAsConst(lines)) {
-        const int index = firstIndex + indicatorIndex;
+        const int index = zoom.firstIndex() + indicatorIndex;
         if (index < 0 || index >= line->points.size())
             continue;
         const ChartPoint* point = line->points.at(index);
@@ -678,7 +605,7 @@ void DMMChart::drawIndicator(QPainter& painter)
         const int w = fm.horizontalAdvance(text);
         // Near the right edge the text flips to the left of the indicator line.
         int tx = x + 2;
-        if (tx + w >= plotRect.right())
+        if (tx + w >= plot.right())
             tx = x - w - 2;
         painter.drawText(QRect(tx, y - fh, w, fh), Qt::AlignCenter, text);
         y = y - fh + 1;

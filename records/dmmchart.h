@@ -10,8 +10,12 @@
 #include <QString>
 #include <QVector>
 
+#include "chartgrid.h"
 #include "chartline.h"
 #include "chartpoint.h"
+#include "chartscale.h"
+#include "chartzoom.h"
+#include "plotmargins.h"
 
 class QTimer;
 
@@ -40,16 +44,25 @@ public:
 
     // The finished picture, brought up to date first (what savePicture writes).
     QImage picture();
-    // Index among line 0's screen points nearest to x (pixels from the plot's left edge), -1
-    // when there is none.
+    // Index among the points shown nearest to x (pixels from the plot's left edge), -1 when
+    // there is none; as of the last full redraw.
     int nearestPoint(int x) const;
     // Text of a value label: fixed notation, "k" from a thousand, "M" from a million.
     static QString valueLabel(double value, int decimals);
+
     int pointCount() const;
-    // The drawable part of the plot: false while the widget is smaller than its margins.
-    bool hasRoom() const { return plotRect.width() > 0 && plotRect.height() > 0; }
-    // The y of the value 0, in widget pixels.
-    double baseLine() const { return base; }
+    // Point index of line 0, nullptr outside the points held.
+    const ChartPoint* point(int index) const;
+    QString xTitle() const { return xAxisTitle; }
+    QString unitText() const { return unitTitle; }
+    int decimals() const { return labelDecimals; }
+    PlotMargins margins() const { return plotMargins; }
+    // The plot area in widget pixels, derived from the widget's size and the margins.
+    QRect plotRect() const;
+    // The range of point indexes shown, as of the last full redraw.
+    bool isZoomed() const { return zoom.isZoomed(); }
+    int firstIndex() const { return zoom.firstIndex(); }
+    int lastIndex() const { return zoom.lastIndex(); }
 
 public slots:
     void slotTmrIndicatorTimeout();
@@ -61,12 +74,20 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-public:
-    int leftMargin = 60;
-    int rightMargin = 20;
-    int topMargin = 40;
-    int bottomMargin = 40;
-    QRect plotRect;
+private:
+    void renderLayers();
+    void fitLayersToWidget();
+    bool anyPoints() const;
+    bool hasRoom() const;
+    void computeScale();
+    void drawBackground();
+    void drawLines(QPainter& painter);
+    void drawLine(QPainter& painter, ChartLine* line);
+    void drawBand(QPainter& painter);
+    void drawIndicator(QPainter& painter);
+    QPoint clampToPlot(const QPoint& pos) const;
+
+    PlotMargins plotMargins { 60, 40, 20, 40 };
     QList<ChartLine*> lines;
     QPixmap backgroundLayer;
     QPixmap lineLayer;
@@ -78,47 +99,19 @@ public:
     bool dirtyIndicator = false;
     bool dirtyBand = false;
     QColor background = Qt::white;
-    double minValue = -1.0;
-    double maxValue = 1.0;
-    double xStep = 0.0;
-    double yScale = 0.0;
-    double xLabelSpacing = 0.0;
-    double yGridSpacing = 0.0;
-    int xLabelCount = 0;
-    int yGridAbove = 0;
-    int yGridBelow = 0;
-    int pointsPerXLabel = 0;
-    double yGridStep = 0.0;
+    ChartScale scale;
+    ChartGrid grid;
     int indicatorIndex = -1;
     bool indicatorVisible = false;
     bool selecting = false;
-    bool zoomed = false;
-    int firstIndex = 0;
-    int lastIndex = -1;
+    ChartZoom zoom;
     QPoint bandStart;
     QPoint bandEnd;
     QMutex mutex;
     QColor indicatorColor { 0, 100, 250 };
-    QString xTitle;
-    QString unitText;
-    int decimals = 0;
-
-private:
-    void renderLayers();
-    void fitLayersToWidget();
-    void boundRange();
-    bool anyPoints() const;
-    void computeScale();
-    void computeGrid();
-    void drawBackground();
-    void drawLines(QPainter& painter);
-    void drawLine(QPainter& painter, ChartLine* line);
-    void drawBand(QPainter& painter);
-    void drawIndicator(QPainter& painter);
-    QPoint clampToPlot(const QPoint& pos) const;
-
-    double base = 0.0;
-    bool gridValid = false;
+    QString xAxisTitle;
+    QString unitTitle;
+    int labelDecimals = 0;
     // Scratch buffers of the line pass, kept to avoid allocating on every redraw.
     QVector<QLine> joins;
     QVector<QRect> spans;

@@ -20,38 +20,39 @@ void HistogramBin::recount(const QList<double>& values)
 
 Histogram::Histogram(QWidget* parent)
     : QWidget(parent)
-{
-}
+{ }
 
 Histogram::~Histogram()
 {
     qDeleteAll(bars);
     qDeleteAll(bins);
-    qDeleteAll(ranges);
+    qDeleteAll(binRanges);
 }
 
 void Histogram::setRanges(const QList<BinRange*>& list)
 {
-    if (list != ranges) {
-        for (BinRange* old : qAsConst(ranges)) {
-            if (!list.contains(old))
-                delete old;
-        }
-        ranges = list;
+    if (list == binRanges)
+        return;
+    for (BinRange* old : qAsConst(binRanges)) {
+        if (!list.contains(old))
+            delete old;
     }
+    binRanges = list;
     qDeleteAll(bars);
     bars.clear();
     qDeleteAll(bins);
     bins.clear();
-    for (BinRange* range : qAsConst(ranges)) {
+    for (BinRange* range : qAsConst(binRanges)) {
         auto* bin = new HistogramBin;
         bin->range = range;
-        bin->recount(values);
+        bin->recount(countedValues);
         bins.append(bin);
         auto* bar = new HistogramBar;
         bar->bin = bin;
         bars.append(bar);
     }
+    dirtyAxes = true;
+    update();
 }
 
 void Histogram::setRanges(const QList<QPair<double, double>>& limits)
@@ -64,23 +65,28 @@ void Histogram::setRanges(const QList<QPair<double, double>>& limits)
 
 void Histogram::setMargins(int left, int top, int right, int bottom)
 {
-    margins = QMargins(left, top, right, bottom);
+    const PlotMargins margins { left, top, right, bottom };
+    if (margins == plotMargins)
+        return;
+    plotMargins = margins;
+    dirtyAxes = true;
+    update();
 }
 
 void Histogram::setXTitle(const QString& title)
 {
-    if (title == xTitle)
+    if (title == countTitle)
         return;
-    xTitle = title;
+    countTitle = title;
     dirtyAxes = true;
     update();
 }
 
 void Histogram::setYTitle(const QString& title)
 {
-    if (title == yTitle)
+    if (title == rangeTitle)
         return;
-    yTitle = title;
+    rangeTitle = title;
     dirtyAxes = true;
     update();
 }
@@ -92,7 +98,9 @@ void Histogram::clearValues()
 
 void Histogram::setValues(const QList<double>& list)
 {
-    values = list;
+    if (list == countedValues)
+        return;
+    countedValues = list;
     recountBins();
     dirtyAxes = true;
     update();
@@ -101,7 +109,21 @@ void Histogram::setValues(const QList<double>& list)
 void Histogram::recountBins()
 {
     for (HistogramBin* bin : qAsConst(bins))
-        bin->recount(values);
+        bin->recount(countedValues);
+}
+
+QVector<int> Histogram::counts() const
+{
+    QVector<int> result;
+    result.reserve(bins.size());
+    for (const HistogramBin* bin : bins)
+        result.append(bin->binValues.size());
+    return result;
+}
+
+QRect Histogram::plotRect() const
+{
+    return plotMargins.plotRect(size());
 }
 
 QSize Histogram::sizeHint() const
@@ -115,31 +137,6 @@ QImage Histogram::picture()
     return topLayer.toImage();
 }
 
-void Histogram::layoutRows()
-{
-    maxCount = 0;
-    for (const HistogramBin* bin : qAsConst(bins))
-        maxCount = qMax(maxCount, bin->binValues.size());
-    if (maxCount == 0)
-        maxCount = 1;
-
-    countStep = 1;
-    pixelsPerCount = (plotRect.width() - 1) / maxCount;
-    // Ticks at least 50 pixels apart; a plot without room gets no ticks (step 0).
-    if (pixelsPerCount < 50)
-        countStep = NiceStep::smallestMultiple(2, pixelsPerCount, 50.0);
-
-    rowCount = ranges.size();
-    rowHeight = rowCount > 0 ? plotRect.height() / rowCount : 1.0;
-
-    for (int m = 0; m < bars.size(); ++m) {
-        HistogramBar* bar = bars.at(m);
-        const int count = bar->bin ? bar->bin->binValues.size() : 0;
-        const int length = qMax(1, int(count * pixelsPerCount));
-        bar->rect = QRectF(0, 0.1 * rowHeight - (m + 1) * rowHeight, length, 0.8 * rowHeight);
-    }
-}
-
 void Histogram::paintEvent(QPaintEvent*)
 {
     renderLayers();
@@ -149,21 +146,18 @@ void Histogram::paintEvent(QPaintEvent*)
 
 void Histogram::resizeEvent(QResizeEvent* event)
 {
-    plotRect = QRectF(0, 0, width() - margins.right() - margins.left(),
-        height() - margins.bottom() - margins.top());
     dirtyAxes = true;
     QWidget::resizeEvent(event);
 }
 
 void Histogram::renderLayers()
 {
-    // Margins only take effect at a resize; a widget drawn before its first one uses them now.
-    if (axesLayer.size() != size()) {
-        plotRect = QRectF(0, 0, width() - margins.right() - margins.left(),
-            height() - margins.bottom() - margins.top());
+    // A widget drawn before its first resize event still gets layers of its size.
+    if (axesLayer.size() != size())
         dirtyAxes = true;
-    }
-    layoutRows();
+    rows = HistogramLayout::place(counts(), plotRect().size());
+    for (int m = 0; m < bars.size(); ++m)
+        bars.at(m)->rect = rows.barRects.at(m);
     bool redrawn = false;
     if (dirtyAxes) {
         dirtyAxes = false;
@@ -184,7 +178,7 @@ void Histogram::renderLayers()
 void Histogram::setLogicalWindow(QPainter& painter) const
 {
     // (0, 0) is the plot's bottom-left corner; the plot spans y from -height to 0.
-    painter.setWindow(-margins.left(), margins.bottom() - height(), width(), height());
+    painter.setWindow(-plotMargins.left, plotMargins.bottom - height(), width(), height());
 }
 
 void Histogram::drawAxes()
@@ -196,21 +190,22 @@ void Histogram::drawAxes()
     painter.fillRect(QRect(QPoint(0, 0), size()), Qt::white);
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
-    const double plotW = plotRect.width();
-    const double plotH = plotRect.height();
+    const QRect plot = plotRect();
+    const double plotW = plot.width();
+    const double plotH = plot.height();
 
-    if (hasRoom()) {
+    if (rows.hasRoom()) {
         setLogicalWindow(painter);
         painter.setPen(Qt::black);
         painter.drawLine(QLineF(-1, 1, plotW, 1));
         painter.drawLine(QLineF(-1, 1, -1, -plotH));
 
-        const double tick = countStep * pixelsPerCount;
-        if (countStep > 0 && tick > 0 && tick <= plotW) {
+        const double tick = rows.countStep * rows.pixelsPerCount;
+        if (rows.countStep > 0 && tick > 0 && tick <= plotW) {
             for (int i = 0; i * tick <= plotW; ++i) {
                 const int x = int(i * tick - 1);
                 painter.drawLine(x, 1, x, 6);
-                const QString label = QString::number(i * countStep);
+                const QString label = QString::number(i * rows.countStep);
                 const int lw = fm.horizontalAdvance(label);
                 painter.drawText(QRect(x - lw / 2 + 1, 7, lw, fh), Qt::AlignCenter, label);
             }
@@ -235,8 +230,7 @@ void Histogram::drawAxes()
             }
             const double left = bar->rect.x() - columnWidth - blank;
             const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-            painter.drawText(
-                QRectF(left, bar->rect.bottom() - fh, columnWidth, fh), right, bottom);
+            painter.drawText(QRectF(left, bar->rect.bottom() - fh, columnWidth, fh), right, bottom);
             painter.drawText(QRectF(left, bar->rect.top(), columnWidth, fh), right, top);
             if (m != 0 && m != last && bar->rect.height() >= 3 * fh) {
                 painter.drawText(QRectF(left, bar->rect.center().y() - fh / 2.0, columnWidth, fh),
@@ -246,28 +240,28 @@ void Histogram::drawAxes()
         painter.setWindow(rect());
     }
 
-    if (!yTitle.isEmpty()) {
-        const int w = fm.horizontalAdvance(yTitle);
+    if (!rangeTitle.isEmpty()) {
+        const int w = fm.horizontalAdvance(rangeTitle);
         painter.save();
         painter.translate(
-            (margins.left() - fm.horizontalAdvance(QStringLiteral("0000.1"))) / 2 - fh / 2,
-            w / 2 + (height() - margins.bottom() - margins.top()) / 2 + margins.top());
+            (plotMargins.left - fm.horizontalAdvance(QStringLiteral("0000.1"))) / 2 - fh / 2,
+            w / 2 + plot.height() / 2 + plot.top());
         painter.rotate(-90);
-        painter.drawText(QRect(0, 0, w, fh), Qt::AlignCenter, yTitle);
+        painter.drawText(QRect(0, 0, w, fh), Qt::AlignCenter, rangeTitle);
         painter.restore();
     }
-    if (!xTitle.isEmpty()) {
-        const int w = fm.horizontalAdvance(xTitle);
-        const int top = (margins.bottom() - fh) / 2 + height() + fh - margins.bottom();
-        painter.drawText(QRect(margins.left() + (int(plotW) - w) / 2, top, w, fh),
-            Qt::AlignCenter, xTitle);
+    if (!countTitle.isEmpty()) {
+        const int w = fm.horizontalAdvance(countTitle);
+        const int top = (plotMargins.bottom - fh) / 2 + height() + fh - plotMargins.bottom;
+        painter.drawText(
+            QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, countTitle);
     }
 }
 
 void Histogram::drawBars()
 {
     barsLayer = axesLayer;
-    if (barsLayer.isNull() || !hasRoom())
+    if (barsLayer.isNull() || !rows.hasRoom())
         return;
     QPainter painter(&barsLayer);
     setLogicalWindow(painter);

@@ -2,12 +2,15 @@
 
 #include <QColor>
 #include <QList>
-#include <QMargins>
 #include <QPair>
 #include <QPixmap>
 #include <QRectF>
 #include <QString>
+#include <QVector>
 #include <QWidget>
+
+#include "histogramlayout.h"
+#include "plotmargins.h"
 
 // One value range of the histogram: low < v <= high.
 struct BinRange
@@ -61,15 +64,30 @@ public:
     // The finished picture, brought up to date first.
     QImage picture();
 
+    const QList<BinRange*>& ranges() const { return binRanges; }
+    QList<double> values() const { return countedValues; }
+    // How many of the values each range holds, row 0 (the lowest range) first.
+    QVector<int> counts() const;
+    PlotMargins margins() const { return plotMargins; }
+    // The plot area in widget pixels, derived from the widget's size and the margins.
+    QRect plotRect() const;
+    QString xTitle() const { return countTitle; }
+    QString yTitle() const { return rangeTitle; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-public:
-    QMargins margins { 20, 20, 20, 20 };
-    QRectF plotRect;
-    QList<BinRange*> ranges;
-    QList<double> values;
+private:
+    void recountBins();
+    void renderLayers();
+    void drawAxes();
+    void drawBars();
+    void setLogicalWindow(QPainter& painter) const;
+
+    PlotMargins plotMargins { 20, 20, 20, 20 };
+    QList<BinRange*> binRanges;
+    QList<double> countedValues;
     QList<HistogramBin*> bins;
     QList<HistogramBar*> bars;
     bool dirtyAxes = true;
@@ -78,22 +96,8 @@ public:
     QPixmap axesLayer;
     QPixmap barsLayer;
     QPixmap topLayer;
-    int maxCount = 0;
-    double pixelsPerCount = 0.0;
-    int countStep = 0;
-    int rowCount = 0;
-    double rowHeight = 0.0;
-    QString xTitle;
-    QString yTitle;
-
-    // Row layout, run at the start of every paint; public so a caller can inspect the layout.
-    void layoutRows();
-    bool hasRoom() const { return plotRect.width() > 1 && plotRect.height() > 0; }
-
-private:
-    void recountBins();
-    void renderLayers();
-    void drawAxes();
-    void drawBars();
-    void setLogicalWindow(QPainter& painter) const;
+    // The row layout, run at the start of every paint.
+    HistogramLayout rows;
+    QString countTitle;
+    QString rangeTitle;
 };

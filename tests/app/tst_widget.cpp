@@ -545,7 +545,7 @@ void WidgetTest::readoutPanelFollowsReadings()
     QCOMPARE(label("lcdBat")->pixmap(Qt::ReturnByValue).toImage(),
         QPixmap(QStringLiteral(":/image/bat0a.png")).toImage());
     // The unit code decides the chart's decimals: 4 ("mm") gives 3.
-    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals, 3);
+    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals(), 3);
 }
 
 void WidgetTest::unitChangeKeepsRecordedReadings()
@@ -571,9 +571,10 @@ void WidgetTest::unitChangeKeepsRecordedReadings()
     QCOMPARE(tableColumn(w, 4), QStringList({ "m/S2", "m/S2" }));
     auto* chart = w.findChild<DMMChart*>(QStringLiteral("chart"));
     QCOMPARE(chart->pointCount(), 2);
-    QCOMPARE(chart->unitText, QStringLiteral("m/S2"));
-    QCOMPARE(chart->decimals, 1);
-    QCOMPARE(w.findChild<Histogram*>(QStringLiteral("Histogram1"))->yTitle, QStringLiteral("m/S2"));
+    QCOMPARE(chart->unitText(), QStringLiteral("m/S2"));
+    QCOMPARE(chart->decimals(), 1);
+    QCOMPARE(
+        w.findChild<Histogram*>(QStringLiteral("Histogram1"))->yTitle(), QStringLiteral("m/S2"));
 }
 
 void WidgetTest::emptyItemTakesNewUnit()
@@ -581,14 +582,14 @@ void WidgetTest::emptyItemTakesNewUnit()
     Widget w;
     action(w, "actionStart")->trigger();
     deliverLive(w, reading("1.10", 2, "cm/s"));
-    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals, 2);
+    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals(), 2);
     // Emptied by hand (as a new item would be), the item simply takes the unit of the next reading.
     itemData(liveRow(w, 0))->clearReadings();
     deliverLive(w, reading("7.00", 4, "mm"));
     QCOMPARE(liveNames(w), QStringList { "Measure1" });
     QCOMPARE(itemData(liveRow(w, 0))->unitText(), QStringLiteral("mm"));
     QCOMPARE(tableColumn(w, 3), QStringList { "7.00" });
-    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals, 3);
+    QCOMPARE(w.findChild<DMMChart*>(QStringLiteral("chart"))->decimals(), 3);
 }
 
 void WidgetTest::storedReadingsFillStoreData()
@@ -630,8 +631,8 @@ void WidgetTest::chartUnitComboReloads()
     auto* chart = w.findChild<DMMChart*>(QStringLiteral("chart"));
     auto chartValues = [chart] {
         QList<double> values;
-        for (const ChartPoint* p : chart->lines.at(0)->points)
-            values << p->value;
+        for (int i = 0; i < chart->pointCount(); ++i)
+            values << chart->point(i)->value;
         return values;
     };
     const QList<double> before = chartValues();
@@ -644,7 +645,7 @@ void WidgetTest::chartUnitComboReloads()
         QCOMPARE(tableColumn(w, 3), texts);
     }
     // Reloading takes the decimals from the detection: "Vrms" gives 2.
-    QCOMPARE(chart->decimals, 2);
+    QCOMPARE(chart->decimals(), 2);
 }
 
 void WidgetTest::optionsDialogRoundTrip()

@@ -1,4 +1,5 @@
 #include "histogram.h"
+#include "histogramlayout.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -24,6 +25,12 @@ void prepare(Histogram& h, int plotWidth, int plotHeight)
     h.resize(plotWidth + 120, plotHeight + 70);
     QResizeEvent event(h.size(), QSize());
     QCoreApplication::sendEvent(&h, &event);
+}
+
+// The layout the histogram draws with, from what it tells about itself.
+HistogramLayout layoutOf(const Histogram& h)
+{
+    return HistogramLayout::place(h.counts(), h.plotRect().size());
 }
 
 int fontHeight()
@@ -54,10 +61,14 @@ private slots:
     void binMembership();
     void countStep_data();
     void countStep();
-    void barGeometry();
+    void barRects_data();
+    void barRects();
+    void drawsBarsAndAxes();
     void ruleOnlyInTallRows_data();
     void ruleOnlyInTallRows();
     void valuesAndRanges();
+    void settersRedraw_data();
+    void settersRedraw();
     void noRoomStillPaints_data();
     void noRoomStillPaints();
 };
@@ -83,12 +94,11 @@ void HistogramTest::binMembership()
     Histogram h;
     h.setRanges(standardRanges());
     h.setValues({ value });
-    QCOMPARE(h.bins.size(), 8);
-    for (int m = 0; m < h.bins.size(); ++m) {
-        QCOMPARE(h.bins.at(m)->binValues.size(), m == row ? 1 : 0);
-        QCOMPARE(h.bins.at(m)->allValues.size(), 1);
-        QCOMPARE(h.bars.at(m)->bin, h.bins.at(m));
-    }
+    QCOMPARE(h.values().size(), 1);
+    const QVector<int> counts = h.counts();
+    QCOMPARE(counts.size(), 8);
+    for (int m = 0; m < counts.size(); ++m)
+        QCOMPARE(counts.at(m), m == row ? 1 : 0);
 }
 
 void HistogramTest::countStep_data()
@@ -112,45 +122,66 @@ void HistogramTest::countStep()
     QFETCH(int, plotWidth);
     QFETCH(double, pixelsPerCount);
     QFETCH(int, step);
-    Histogram h;
-    h.setRanges(standardRanges());
-    prepare(h, plotWidth, 400);
-    QList<double> values;
-    for (int i = 0; i < largestCount; ++i)
-        values << 300.0;
-    values << 700.0; // a smaller bin beside the largest one
-    if (largestCount == 0)
-        values.clear();
-    h.setValues(values);
-    h.picture(); // must return even without room
-    QCOMPARE(h.maxCount, qMax(1, largestCount));
-    QCOMPARE(h.pixelsPerCount, pixelsPerCount);
-    QCOMPARE(h.countStep, step);
+    // The largest count in row 2, a smaller one beside it in row 4.
+    QVector<int> counts(8, 0);
+    if (largestCount > 0) {
+        counts[2] = largestCount;
+        counts[4] = 1;
+    }
+    const HistogramLayout layout = HistogramLayout::place(counts, QSizeF(plotWidth, 400));
+    QCOMPARE(layout.maxCount, qMax(1, largestCount));
+    QCOMPARE(layout.pixelsPerCount, pixelsPerCount);
+    QCOMPARE(layout.countStep, step);
     if (step > 0)
         QVERIFY(step * pixelsPerCount >= 50 || step == 1);
 }
 
-void HistogramTest::barGeometry()
+void HistogramTest::barRects_data()
+{
+    QTest::addColumn<QVector<int>>("counts");
+    QTest::addColumn<QSizeF>("plotSize");
+    QTest::addColumn<double>("rowHeight");
+    QTest::addColumn<QVector<QRectF>>("rects");
+    // Row m spans upwards from the bottom edge; the bar fills its middle 80 percent. 3.99 px per
+    // count, lengths truncated; empty bins stay 1 pixel long.
+    QTest::newRow("eight rows") << QVector<int> { 0, 2, 100, 0, 0, 0, 0, 1 } << QSizeF(400, 320)
+                                << 40.0
+                                << QVector<QRectF> { { 0, 4 - 40, 1, 32 }, { 0, 4 - 2 * 40, 7, 32 },
+                                       { 0, 4 - 3 * 40, 399, 32 }, { 0, 4 - 4 * 40, 1, 32 },
+                                       { 0, 4 - 5 * 40, 1, 32 }, { 0, 4 - 6 * 40, 1, 32 },
+                                       { 0, 4 - 7 * 40, 1, 32 }, { 0, 4 - 8 * 40, 3, 32 } };
+    QTest::newRow("all counts 0") << QVector<int> { 0, 0, 0 } << QSizeF(400, 300) << 100.0
+                                  << QVector<QRectF> { { 0, 10 - 100, 1, 80 },
+                                         { 0, 10 - 200, 1, 80 }, { 0, 10 - 300, 1, 80 } };
+    QTest::newRow("no ranges") << QVector<int> {} << QSizeF(400, 300) << 1.0 << QVector<QRectF> {};
+}
+
+void HistogramTest::barRects()
+{
+    QFETCH(QVector<int>, counts);
+    QFETCH(QSizeF, plotSize);
+    QFETCH(double, rowHeight);
+    QFETCH(QVector<QRectF>, rects);
+    const HistogramLayout layout = HistogramLayout::place(counts, plotSize);
+    QCOMPARE(layout.rowCount, counts.size());
+    QCOMPARE(layout.rowHeight, rowHeight);
+    QCOMPARE(layout.barRects, rects);
+}
+
+void HistogramTest::drawsBarsAndAxes()
 {
     Histogram h;
     h.setRanges(standardRanges());
     prepare(h, 400, 320);
+    QCOMPARE(h.plotRect(), QRect(100, 20, 400, 320));
     QList<double> values;
     for (int i = 0; i < 100; ++i)
         values << 300.0;
     values << 100.0 << 100.0 << 5000.0;
     h.setValues(values);
-    h.picture();
-    QCOMPARE(h.rowCount, 8);
-    QCOMPARE(h.rowHeight, 40.0);
-    // Row m spans upwards from the bottom edge; the bar fills its middle 80 percent.
-    QCOMPARE(h.bars.at(2)->rect, QRectF(0, 4 - 3 * 40, 399, 32));
-    QCOMPARE(h.bars.at(1)->rect, QRectF(0, 4 - 2 * 40, 7, 32)); // 2 x 3.99, truncated
-    QCOMPARE(h.bars.at(7)->rect.width(), 3.0);
-    QCOMPARE(h.bars.at(0)->rect, QRectF(0, 4 - 40, 1, 32)); // empty bins stay 1 pixel long
-    QCOMPARE(h.bars.at(2)->color, QColor(250, 150, 0));
+    QCOMPARE(h.counts(), (QVector<int> { 0, 2, 100, 0, 0, 0, 0, 1 }));
 
-    // The bar colour reaches the picture at the bar's place.
+    // The bar colour reaches the picture at the bar's place (row 2, 399 px long; row 3 empty).
     const QImage image = h.picture();
     const int bottom = h.height() - 50;
     QCOMPARE(image.pixelColor(100 + 20, bottom - 2 * 40 - 20), QColor(250, 150, 0));
@@ -177,8 +208,8 @@ void HistogramTest::ruleOnlyInTallRows()
     h.setRanges(standardRanges());
     prepare(h, 400, int(8 * rowInFontHeights * fh));
     const QImage image = h.picture();
-    const HistogramBar* bar = h.bars.at(3);
-    QCOMPARE(bar->rect.height() >= 3 * fh, rule);
+    const QRectF bar = layoutOf(h).barRects.at(3);
+    QCOMPARE(bar.height() >= 3 * fh, rule);
 
     // The label column ends one blank left of the plot; look between the row's two labels.
     QPixmap probe(1, 1);
@@ -186,8 +217,8 @@ void HistogramTest::ruleOnlyInTallRows()
     const int column = painter.fontMetrics().horizontalAdvance(QStringLiteral("0000.0 "));
     const int blank = painter.fontMetrics().horizontalAdvance(QStringLiteral(" "));
     const int bottom = h.height() - 50;
-    const int top = bottom + int(bar->rect.top()) + fh + 1;
-    const int free = int(bar->rect.height()) - 2 * fh - 2;
+    const int top = bottom + int(bar.top()) + fh + 1;
+    const int free = int(bar.height()) - 2 * fh - 2;
     QVERIFY(free > 0);
     const QRect middle(100 - blank - column, top, column, free);
     QCOMPARE(darkPixels(image, middle) > 0, rule);
@@ -199,27 +230,59 @@ void HistogramTest::valuesAndRanges()
     const QList<BinRange*> ranges = standardRanges();
     h.setRanges(ranges);
     h.setValues({ 1, 2, 300, -1 });
-    QCOMPARE(h.bins.at(1)->binValues, (QList<double> { 1, 2 }));
-    QCOMPARE(h.bins.at(0)->binValues, (QList<double> { -1 }));
+    QCOMPARE(h.values(), (QList<double> { 1, 2, 300, -1 }));
+    QCOMPARE(h.counts(), (QVector<int> { 1, 2, 1, 0, 0, 0, 0, 0 }));
 
-    // Setting the same list again keeps the ranges and rebuilds the bins from the values.
+    // Setting the same list again keeps the ranges and their counts.
     h.setRanges(ranges);
-    QCOMPARE(h.ranges, ranges);
-    QCOMPARE(h.bins.at(2)->binValues, (QList<double> { 300 }));
-    QCOMPARE(h.bins.at(2)->range->low, 200.0);
+    QCOMPARE(h.ranges(), ranges);
+    QCOMPARE(h.ranges().at(2)->low, 200.0);
+    QCOMPARE(h.counts().at(2), 1);
 
     h.clearValues();
-    QVERIFY(h.values.isEmpty());
-    for (const HistogramBin* bin : h.bins) {
-        QVERIFY(bin->binValues.isEmpty());
-        QVERIFY(bin->allValues.isEmpty());
-    }
+    QVERIFY(h.values().isEmpty());
+    QCOMPARE(h.counts(), QVector<int>(8, 0));
 
     h.setRanges(QList<QPair<double, double>> { { 0, 10 }, { 10, 20 } });
     h.setValues({ 10, 10.5, 0 });
-    QCOMPARE(h.bins.size(), 2);
-    QCOMPARE(h.bins.at(0)->binValues.size(), 1);
-    QCOMPARE(h.bins.at(1)->binValues.size(), 1);
+    QCOMPARE(h.ranges().size(), 2);
+    QCOMPARE(h.counts(), (QVector<int> { 1, 1 }));
+}
+
+void HistogramTest::settersRedraw_data()
+{
+    QTest::addColumn<QString>("setter");
+    QTest::newRow("margins") << "margins";
+    QTest::newRow("count title") << "x title";
+    QTest::newRow("range title") << "y title";
+    QTest::newRow("values") << "values";
+    QTest::newRow("cleared values") << "clear";
+    QTest::newRow("ranges") << "ranges";
+}
+
+void HistogramTest::settersRedraw()
+{
+    QFETCH(QString, setter);
+    Histogram h;
+    h.setRanges(standardRanges());
+    prepare(h, 400, 320);
+    h.setXTitle("Rate");
+    h.setYTitle("Thickness(um)");
+    h.setValues({ 100, 300, 300 });
+    const QImage before = h.picture();
+    if (setter == "margins")
+        h.setMargins(80, 20, 20, 50);
+    else if (setter == "x title")
+        h.setXTitle("Count");
+    else if (setter == "y title")
+        h.setYTitle("mm");
+    else if (setter == "values")
+        h.setValues({ 100, 100, 300 });
+    else if (setter == "clear")
+        h.clearValues();
+    else
+        h.setRanges(QList<QPair<double, double>> { { 0, 150 }, { 150, 400 } });
+    QVERIFY(h.picture() != before);
 }
 
 void HistogramTest::noRoomStillPaints_data()
@@ -242,8 +305,9 @@ void HistogramTest::noRoomStillPaints()
     h.resize(size);
     const QImage image = h.picture();
     QCOMPARE(image.size(), size);
-    QCOMPARE(h.countStep, step);
-    QVERIFY(!h.hasRoom());
+    const HistogramLayout layout = layoutOf(h);
+    QCOMPARE(layout.countStep, step);
+    QVERIFY(!layout.hasRoom());
     // No bar reaches the picture.
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)

@@ -76,9 +76,20 @@ int main(int argc, char** argv)
     }
     bool ok = true;
 
-    { auto c = makeChart(); ok &= save(*c, dir, "chart-empty"); }
-    { auto c = makeChart(); c->appendPoint(point(0, 2.5), 0); ok &= save(*c, dir, "chart-one-point"); }
-    { auto c = makeChart(); sine(*c, 1000); ok &= save(*c, dir, "chart-sine-1000"); }
+    {
+        auto c = makeChart();
+        ok &= save(*c, dir, "chart-empty");
+    }
+    {
+        auto c = makeChart();
+        c->appendPoint(point(0, 2.5), 0);
+        ok &= save(*c, dir, "chart-one-point");
+    }
+    {
+        auto c = makeChart();
+        sine(*c, 1000);
+        ok &= save(*c, dir, "chart-sine-1000");
+    }
     {
         auto c = makeChart();
         for (int i = 0; i < 300; ++i)
@@ -96,21 +107,23 @@ int main(int argc, char** argv)
         auto c = makeChart();
         sine(*c, 1000);
         c->grab();
-        const QRect plot = c->plotRect;
+        const QRect plot = c->plotRect();
         sendMouse(*c, QEvent::MouseButtonPress, plot.topLeft() + QPoint(300, 50), Qt::LeftButton);
         sendMouse(*c, QEvent::MouseMove, plot.topLeft() + QPoint(600, 400), Qt::NoButton);
         ok &= save(*c, dir, "chart-selecting");
-        sendMouse(*c, QEvent::MouseButtonRelease, plot.topLeft() + QPoint(600, 400), Qt::LeftButton);
+        sendMouse(
+            *c, QEvent::MouseButtonRelease, plot.topLeft() + QPoint(600, 400), Qt::LeftButton);
         ok &= save(*c, dir, "chart-zoomed");
     }
     {
         auto c = makeChart();
         sine(*c, 1000);
         c->grab();
-        const QRect plot = c->plotRect;
+        const QRect plot = c->plotRect();
         sendMouse(*c, QEvent::MouseMove, plot.topLeft() + QPoint(400, 100), Qt::NoButton);
         ok &= save(*c, dir, "chart-indicator");
-        sendMouse(*c, QEvent::MouseMove, plot.topLeft() + QPoint(plot.width() - 5, 100), Qt::NoButton);
+        sendMouse(
+            *c, QEvent::MouseMove, plot.topLeft() + QPoint(plot.width() - 5, 100), Qt::NoButton);
         ok &= save(*c, dir, "chart-indicator-right-edge");
     }
     {

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QRect>
+
+struct ChartScale;
+
+// Where the trend chart puts its time labels and value grid lines: steps chosen so that labels
+// lie at least 80 and grid lines at least 30 pixels apart, counted from the base line.
+struct ChartGrid
+{
+    int pointsPerXLabel = 0;
+    double xLabelSpacing = 0.0;
+    int xLabelCount = 0;
+    double yGridStep = 0.0;
+    double yGridSpacing = 0.0;
+    int yGridAbove = 0;
+    int yGridBelow = 0;
+    // The y of the value 0 (or the nearer plot edge when 0 is outside the range), in widget
+    // pixels; known only when the plot has room.
+    double base = 0.0;
+    bool hasBase = false;
+
+    // The grid for shownPoints points of line 0 on scale in plot (widget pixels). Without points
+    // only the base line is placed; without room nothing is.
+    static ChartGrid place(const ChartScale& scale, const QRect& plot, int shownPoints);
+};
