@@ -86,7 +86,8 @@ Widget::~Widget()
     dataModel = nullptr;
     recorder->setActiveItem(nullptr);
     recorder->setStoreItem(nullptr);
-    items.reset();
+    delete items;
+    items = nullptr;
     qDeleteAll(columnHeaders);
     columnHeaders.clear();
     delete ui;
@@ -165,7 +166,7 @@ void Widget::initWidget()
     itemModel->setHorizontalHeaderLabels({ tr("Name") });
     ui->tvItems->setModel(itemModel);
 
-    items = std::make_unique<ItemTree>(itemModel, itemIcon);
+    items = new ItemTree(itemModel, itemIcon, this);
     items->addGroups(tr("Store Data"), QIcon(QStringLiteral(":/image/rom.png")), tr("Live Data"),
         QIcon(QStringLiteral(":/image/live.png")));
     recorder->setStoreItem(items->storeItem());
@@ -603,8 +604,7 @@ void Widget::on_actionItemRename_triggered()
                              .trimmed();
     if (name.isEmpty())
         return;
-    if (ItemData* item = ItemTree::itemAt(index))
-        item->setName(name);
+    items->renameItem(index, name);
     ui->tvItems->viewport()->update();
     setRunning(false);
 }

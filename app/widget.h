@@ -111,7 +111,7 @@ private:
     QString language;
 
     Recorder* recorder = nullptr;
-    std::unique_ptr<ItemTree> items;
+    ItemTree* items = nullptr;
     Exporter* exporter = nullptr;
     Reconnector* reconnector = nullptr;
     // Settings are applied at the first show only, so that restoring a minimised window keeps

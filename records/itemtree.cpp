@@ -2,8 +2,13 @@
 
 #include "tvitemmodel.h"
 
-ItemTree::ItemTree(TvItemModel* model, const QIcon& itemIcon)
-    : model(model)
+namespace {
+const QString DefaultPrefix = QStringLiteral("Measure");
+}
+
+ItemTree::ItemTree(TvItemModel* model, const QIcon& itemIcon, QObject* parent)
+    : QObject(parent)
+    , model(model)
     , itemIcon(itemIcon)
 {
 }
@@ -24,21 +29,31 @@ void ItemTree::addGroups(const QString& storeName, const QIcon& storeIcon,
     const QString& liveName, const QIcon& liveIcon)
 {
     auto* store = new QStandardItem(storeIcon, storeName);
-    store->setData(
-        QVariant::fromValue(new ItemData(storeName, ItemData::StoreData)), ItemDataRole);
+    auto* storeData = new ItemData(storeName, ItemData::StoreData);
+    store->setData(QVariant::fromValue(storeData), ItemDataRole);
     model->appendRow(store);
+    rows.insert(storeData, store);
+    countName(storeName, 1, false);
+
     liveGroup = new QStandardItem(liveIcon, liveName);
-    liveGroup->setData(
-        QVariant::fromValue(new ItemData(liveName, ItemData::LiveGroup)), ItemDataRole);
+    auto* liveData = new ItemData(liveName, ItemData::LiveGroup);
+    liveGroup->setData(QVariant::fromValue(liveData), ItemDataRole);
     model->appendRow(liveGroup);
+    rows.insert(liveData, liveGroup);
+    countName(liveName, 1, false);
 }
 
 QModelIndex ItemTree::addLiveItem(const QString& name, ItemData::DataType type)
 {
     auto* row = new QStandardItem(itemIcon, name);
-    row->setData(QVariant::fromValue(new ItemData(name, type)), ItemDataRole);
+    auto* item = new ItemData(name, type);
+    row->setData(QVariant::fromValue(item), ItemDataRole);
     liveGroup->appendRow(row);
-    return row->index();
+    const QModelIndex index = row->index();
+    rows.insert(item, row);
+    countName(name, 1, true);
+    emit itemAdded(item);
+    return index;
 }
 
 void ItemTree::removeItem(const QModelIndex& index)
@@ -46,8 +61,39 @@ void ItemTree::removeItem(const QModelIndex& index)
     if (!isItemRow(index))
         return;
     ItemData* item = itemAt(index);
+    emit itemRemoving(item);
+    if (item) {
+        countName(item->name(), -1, true);
+        rows.remove(item);
+    }
     model->removeRow(index.row(), index.parent());
     delete item;
+}
+
+void ItemTree::renameItem(const QModelIndex& index, const QString& name)
+{
+    ItemData* item = isItemRow(index) ? itemAt(index) : nullptr;
+    if (!item || item->name() == name)
+        return;
+    countName(item->name(), -1, true);
+    item->setName(name);
+    countName(name, 1, true);
+    emit itemRenamed(item);
+}
+
+void ItemTree::countName(const QString& name, int delta, bool live)
+{
+    if (name.startsWith(DefaultPrefix))
+        measureNames += delta;
+    for (QHash<QString, int>* names : { &allNames, live ? &liveNames : nullptr }) {
+        if (!names)
+            continue;
+        const int count = names->value(name) + delta;
+        if (count > 0)
+            names->insert(name, count);
+        else
+            names->remove(name);
+    }
 }
 
 QModelIndex ItemTree::storeIndex() const
@@ -62,19 +108,8 @@ QModelIndex ItemTree::liveGroupIndex() const
 
 QModelIndex ItemTree::indexOf(const ItemData* item) const
 {
-    if (!item)
-        return QModelIndex();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex group = model->index(row, 0);
-        if (itemAt(group) == item)
-            return group;
-        for (int child = 0; child < model->rowCount(group); ++child) {
-            const QModelIndex index = model->index(child, 0, group);
-            if (itemAt(index) == item)
-                return index;
-        }
-    }
-    return QModelIndex();
+    const QStandardItem* row = rows.value(item);
+    return row ? row->index() : QModelIndex();
 }
 
 QList<ItemData*> ItemTree::liveItems() const
@@ -99,19 +134,10 @@ bool ItemTree::isItemRow(const QModelIndex& index)
 
 QString ItemTree::defaultName() const
 {
-    int count = 0;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex group = model->index(row, 0);
-        const ItemData* groupData = itemAt(group);
-        if (groupData && groupData->name().startsWith(QLatin1String("Measure")))
-            ++count;
-        for (int child = 0; child < model->rowCount(group); ++child) {
-            const ItemData* data = itemAt(model->index(child, 0, group));
-            if (data && data->name().startsWith(QLatin1String("Measure")))
-                ++count;
-        }
-    }
-    return QStringLiteral("%1%2").arg(QStringLiteral("Measure")).arg(count + 1);
+    int number = measureNames + 1;
+    while (allNames.contains(DefaultPrefix + QString::number(number)))
+        ++number;
+    return DefaultPrefix + QString::number(number);
 }
 
 void ItemTree::markActive(const QModelIndex& index)
