@@ -1,4 +1,5 @@
 #include "dlgexport.h"
+#include "modaldriver.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -87,26 +88,22 @@ void DlgExportTest::buttons_data()
     QTest::newRow("cancel") << int(QDialogButtonBox::Cancel) << int(QDialog::Rejected);
 }
 
-// The dialog runs modally; a timer presses the button the way a user would.
+// The dialog runs modally; the driver presses the button the way a user would.
 void DlgExportTest::buttons()
 {
     QFETCH(int, button);
     QFETCH(int, result);
     dlgExport dialog;
-    bool pressed = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto* modal = qobject_cast<dlgExport*>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
+    ModalDriver driver;
+    driver.expect([button](QWidget* modal) {
         modal->findChild<QRadioButton*>(QStringLiteral("rbChart"))->click();
         QTest::mouseClick(
             modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::StandardButton(button)),
             Qt::LeftButton);
-        pressed = true;
     });
-    QTimer::singleShot(5000, &dialog, [&] { dialog.done(-1); });
     QCOMPARE(dialog.exec(), result);
-    QVERIFY(pressed);
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(driver.last().className, QStringLiteral("dlgExport"));
     QCOMPARE(dialog.exportKind(), int(dlgExport::Chart));
 }
 
