@@ -193,7 +193,6 @@ void DialogsTest::downloadDialogSteps()
     TimerEventCounter expiries(dialog);
 
     // After each step the dialog runs exactly one watchdog, of 3 s.
-    QList<QAbstractEventDispatcher::TimerInfo> timersAfterStep;
     bool oneTimerAfterEach = true;
     QElapsedTimer sinceLastStep;
     int index = 0;
@@ -204,9 +203,9 @@ void DialogsTest::downloadDialogSteps()
         sinceLastStep.start();
         index += 2;
         if (guard) {
-            timersAfterStep = QAbstractEventDispatcher::instance()->registeredTimers(guard);
-            oneTimerAfterEach = oneTimerAfterEach && timersAfterStep.size() == 1
-                && timersAfterStep.first().interval == 3000;
+            const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(guard);
+            oneTimerAfterEach
+                = oneTimerAfterEach && timers.size() == 1 && timers.first().interval == 3000;
         }
         // Later steps come from timers: a stalled process still delivers them before the
         // watchdog, which is due later.
