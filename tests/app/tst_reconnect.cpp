@@ -136,8 +136,6 @@ void ReconnectTest::meterComesBack()
     QFETCH(bool, userDisconnects);
     QFETCH(bool, sameMeter);
     QFETCH(bool, reconnects);
-    if (MeterSim::program().isEmpty())
-        QSKIP("the meter simulator is not built on this platform");
 
     MeterSim first;
     const QString firstPath = first.start({ "--period", "20", "--quiet" });
@@ -150,14 +148,14 @@ void ReconnectTest::meterComesBack()
     action(w, "actionConnect")->trigger();
     QCOMPARE(states(w), QStringLiteral("01101"));
     action(w, "actionStart")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() >= 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() >= 3, 30000);
 
     if (userDisconnects)
         action(w, "actionDisconnect")->trigger();
     // The cable is pulled: the terminal goes away and the system reports the port's removal.
     first.stop();
     emitChange(w, "slotUSBRemoved", portName(firstPath));
-    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 30000);
     const int recorded = table(w)->rowCount();
     const QStringList recordedValues = tableColumn(w, 3);
     QVERIFY(recorded >= 3);
@@ -169,40 +167,39 @@ void ReconnectTest::meterComesBack()
 
     // The meter comes back (on a new terminal, as a replugged adapter may get a new name).
     MeterSim second;
-    const QString secondPath = second.start({ "--period", "20", "--quiet", "--text", "98.76" });
+    const QString secondPath = second.start({ "--period", "20", "--text", "98.76" });
     QVERIFY2(!secondPath.isEmpty(), qPrintable(second.errorText()));
     MyDmm::setPortOverride(secondPath);
     emitChange(w, "slotUSBArrived", sameMeter ? portName(secondPath) : QStringLiteral("ttyS31"));
 
     if (reconnects) {
         // Connected again, sampling off: Start is offered, Stop is not.
-        QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("01101"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("01101"), 30000);
         QVERIFY(!second.waitForLine("client: connected").isEmpty());
         QCOMPARE(messages(w).size(), messagesBefore + 1);
         QVERIFY2(messages(w).last().contains(portName(secondPath)), qPrintable(messages(w).last()));
+        // Readings flow again; they are not recorded until the user starts again.
+        QVERIFY(!second.waitForLine("live: 10 ").isEmpty());
     } else {
-        QTest::qWait(600);
+        // The arrival is judged when it comes: nothing to reconnect to.
         QCOMPARE(states(w), QStringLiteral("10000"));
         QCOMPARE(second.countLines("client: connected"), 0);
         QCOMPARE(messages(w).size(), messagesBefore);
     }
 
-    // What was recorded stays, and nothing more is recorded until the user starts again.
-    QTest::qWait(300);
+    // What was recorded stays.
     QCOMPARE(table(w)->rowCount(), recorded);
     QCOMPARE(tableColumn(w, 3), recordedValues);
     QCOMPARE(activeName(w), QStringLiteral("Measure1"));
     if (reconnects) {
         action(w, "actionStart")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() > recorded, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(table(w)->rowCount() > recorded, 30000);
         QCOMPARE(tableColumn(w, 3).last(), QStringLiteral("98.76"));
     }
 }
 
 void ReconnectTest::manualConnectEndsTheWait()
 {
-    if (MeterSim::program().isEmpty())
-        QSKIP("the meter simulator is not built on this platform");
     MeterSim first;
     const QString firstPath = first.start({ "--period", "20", "--quiet" });
     QVERIFY2(!firstPath.isEmpty(), qPrintable(first.errorText()));
@@ -213,7 +210,7 @@ void ReconnectTest::manualConnectEndsTheWait()
     action(w, "actionConnect")->trigger();
     first.stop();
     emitChange(w, "slotUSBRemoved", portName(firstPath));
-    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("10000"), 30000);
 
     // The user connects by hand first; a later arrival must not disturb the open link.
     MeterSim second;
@@ -224,11 +221,10 @@ void ReconnectTest::manualConnectEndsTheWait()
     QCOMPARE(states(w), QStringLiteral("01101"));
     const int messagesBefore = messages(w).size();
     emitChange(w, "slotUSBArrived", portName(secondPath));
-    QTRY_COMPARE(second.countLines("client: connected"), 1);
-    QTest::qWait(200);
+    // The arrival is judged when it comes: the open link is left alone.
     QCOMPARE(states(w), QStringLiteral("01101"));
+    QTRY_COMPARE(second.countLines("client: connected"), 1);
     QCOMPARE(messages(w).size(), messagesBefore);
-    QCOMPARE(second.countLines("client: connected"), 1);
 }
 
 QTEST_MAIN(ReconnectTest)

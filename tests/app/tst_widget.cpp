@@ -608,11 +608,13 @@ void WidgetTest::storedReadingsFillStoreData()
     auto* chart = w.findChild<DMMChart*>(QStringLiteral("chart"));
     QCOMPARE(chart->pointCount(), 0);
 
-    // Within 300 ms it is one download; after a quiet period the next one starts afresh.
-    QTest::qWait(100);
+    // Readings in a row are one download; after a quiet period the next one starts afresh.
+    QSignalSpy steps(&w, &Widget::updateDowndPos);
+    QVERIFY(steps.isValid());
     deliverStored(w, storedReading(9, " 1.50"));
     QCOMPARE(itemData(storeRow(w))->readingCount(), 3);
-    QTest::qWait(600);
+    // The quiet period ends with the download's complete step.
+    QTRY_COMPARE(steps.last(), (QVariantList { 3, 3 }));
     deliverStored(w, storedReading(1, " 9.00"));
     QCOMPARE(tableColumn(w, 0), QStringList { "1" });
     QCOMPARE(itemData(liveRow(w, 0))->readingCount(), 1);
@@ -705,10 +707,10 @@ void WidgetTest::minimiseRestoreKeepsDialogChanges()
     ModalDriver driver;
     setOptions(w, driver, 10, false, 250, false);
     w.showMinimized();
-    QTest::qWait(20);
+    QTRY_VERIFY(w.isMinimized());
     w.hide();
     w.showNormal();
-    QTest::qWait(20);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(optionsShown(w, driver), QStringLiteral("10 0 250 0 editable"));
 }
 

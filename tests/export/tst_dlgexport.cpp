@@ -88,7 +88,7 @@ void DlgExportTest::buttons_data()
     QTest::newRow("cancel") << int(QDialogButtonBox::Cancel) << int(QDialog::Rejected);
 }
 
-// The dialog runs modally; a timer presses the button the way a user would.
+// The dialog runs modally; the driver presses the button the way a user would.
 void DlgExportTest::buttons()
 {
     QFETCH(int, button);
@@ -102,6 +102,7 @@ void DlgExportTest::buttons()
             Qt::LeftButton);
     });
     QCOMPARE(dialog.exec(), result);
+    QCOMPARE(driver.pending(), 0);
     QCOMPARE(driver.last().className, QStringLiteral("dlgExport"));
     QCOMPARE(dialog.exportKind(), int(dlgExport::Chart));
 }

@@ -17,11 +17,7 @@ MeterSim::~MeterSim()
 
 QString MeterSim::program()
 {
-#ifdef METERSIM_PATH
     return QStringLiteral(METERSIM_PATH);
-#else
-    return QString();
-#endif
 }
 
 QString MeterSim::start(const QStringList& arguments, int timeoutMs)

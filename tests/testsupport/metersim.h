@@ -11,15 +11,18 @@ class MeterSim : public QObject
     Q_OBJECT
 
 public:
+    // Generous: a loaded machine may take long, and a wait that succeeds ends at once.
+    static constexpr int DefaultTimeoutMs = 30000;
+
     explicit MeterSim(QObject* parent = nullptr);
     ~MeterSim() override;
 
-    // Path of the metersim binary, empty when the build has none.
+    // Path of the metersim binary the build made.
     static QString program();
 
     // Starts metersim with the given options and waits for its "port: " line. Returns the
     // pseudo-terminal path, or an empty string when it did not start (see errorText()).
-    QString start(const QStringList& arguments = {}, int timeoutMs = 5000);
+    QString start(const QStringList& arguments = {}, int timeoutMs = DefaultTimeoutMs);
 
     QString portPath() const { return path; }
     bool isRunning() const { return process.state() != QProcess::NotRunning; }
@@ -32,9 +35,9 @@ public:
 
     // Waits for a line starting with prefix at index from or later; returns it, or an empty
     // string when none arrived in time.
-    QString waitForLine(const QString& prefix, int timeoutMs = 5000, int from = 0);
+    QString waitForLine(const QString& prefix, int timeoutMs = DefaultTimeoutMs, int from = 0);
     // Waits until the simulator has exited on its own (for example after its unplug).
-    bool waitForExit(int timeoutMs = 5000);
+    bool waitForExit(int timeoutMs = DefaultTimeoutMs);
 
     // Stops the simulator (terminate, then kill); the destructor calls it.
     void stop();

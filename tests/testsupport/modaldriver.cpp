@@ -7,12 +7,49 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A window the driver answers: a modal dialog or a pop-up menu.
+bool isAnswerable(QWidget* widget)
+{
+    return widget->isWindow() && (widget->isModal() || qobject_cast<QMenu*>(widget));
+}
+
+QWidget* topModal()
+{
+    QWidget* widget = QApplication::activePopupWidget();
+    if (!widget)
+        widget = QApplication::activeModalWidget();
+    return widget && widget->isVisible() ? widget : nullptr;
+}
+
+QString windowName(QWidget* widget)
+{
+    return QStringLiteral("%1 \"%2\"")
+        .arg(QString::fromLatin1(widget->metaObject()->className()), widget->windowTitle());
+}
+
+void dismiss(QWidget* widget)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(widget))
+        dialog->reject();
+    // Hiding also ends the nested loop of a dialog that refuses to be rejected.
+    if (widget->isVisible())
+        widget->hide();
+}
+
+} // namespace
 
 ModalDriver::ModalDriver(QObject* parent)
     : QObject(parent)
 {
-    timer.setInterval(10);
-    connect(&timer, &QTimer::timeout, this, &ModalDriver::poll);
+    // Sees every widget of the application being shown or hidden.
+    qApp->installEventFilter(this);
+    // One already on screen is answered like one that appears later.
+    if (QWidget* open = topModal())
+        waiting.append(open);
 }
 
 ModalDriver::~ModalDriver() = default;
@@ -20,7 +57,8 @@ ModalDriver::~ModalDriver() = default;
 void ModalDriver::expect(Handler handler)
 {
     handlers.append(std::move(handler));
-    timer.start();
+    if (!waiting.isEmpty())
+        scheduleAnswer();
 }
 
 void ModalDriver::acceptInput(const QString& text)
@@ -96,22 +134,70 @@ ModalDriver::Seen ModalDriver::describe(QWidget* widget)
     return seen;
 }
 
-void ModalDriver::poll()
+bool ModalDriver::eventFilter(QObject* watched, QEvent* event)
 {
-    if (handlers.isEmpty()) {
-        timer.stop();
-        return;
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (type == QEvent::Hide) {
+            waiting.removeAll(widget);
+            answered.removeAll(widget);
+        } else if (isAnswerable(widget)) {
+            waiting.append(widget);
+            scheduleAnswer();
+        }
     }
-    QWidget* widget = QApplication::activePopupWidget();
-    if (!widget)
-        widget = QApplication::activeModalWidget();
-    if (!widget || !widget->isVisible())
+    return QObject::eventFilter(watched, event);
+}
+
+void ModalDriver::scheduleAnswer()
+{
+    if (answerScheduled)
         return;
-    // The one just answered may still be on screen until its own loop returns.
-    if (widget == lastWidget)
+    answerScheduled = true;
+    // Queued: a dialog is shown before its event loop runs, and only that loop can end it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            answerScheduled = false;
+            answerWaiting();
+        },
+        Qt::QueuedConnection);
+}
+
+void ModalDriver::answerWaiting()
+{
+    while (!handlers.isEmpty() && !waiting.isEmpty()) {
+        const QPointer<QWidget> widget = waiting.takeFirst();
+        if (!widget || !widget->isVisible())
+            continue;
+        handled.append(describe(widget));
+        answered.append(widget);
+        QTimer::singleShot(StuckMs, this, [this, widget] { failIfStillOpen(widget); });
+        const Handler handler = handlers.takeFirst();
+        handler(widget);
+    }
+}
+
+void ModalDriver::failIfStillOpen(const QPointer<QWidget>& widget)
+{
+    if (!widget || !answered.contains(widget) || !widget->isVisible())
         return;
-    lastWidget = widget;
-    handled.append(describe(widget));
-    Handler handler = handlers.takeFirst();
-    handler(widget);
+    answered.removeAll(widget);
+    QString message = QStringLiteral("%1 is still open %2 ms after it was answered")
+                          .arg(windowName(widget))
+                          .arg(StuckMs);
+    // Whatever was opened on top of it has to go first, or its nested loop never returns.
+    QStringList above;
+    for (int i = 0; i < 16; ++i) {
+        QWidget* top = topModal();
+        if (!top || top == widget)
+            break;
+        above << windowName(top);
+        dismiss(top);
+    }
+    if (!above.isEmpty())
+        message += QStringLiteral(", under %1").arg(above.join(QStringLiteral(", ")));
+    QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+    dismiss(widget);
 }

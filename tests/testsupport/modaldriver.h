@@ -5,13 +5,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
-// Answers modal dialogs and pop-up menus from a timer, so a test can trigger an action that runs
-// a nested event loop (QDialog::exec, QMessageBox, QInputDialog, QMenu::exec) without blocking.
-// Answers are queued; each one is used for the next dialog or menu that appears.
+// Answers modal dialogs and pop-up menus, so a test can trigger an action that runs a nested
+// event loop (QDialog::exec, QMessageBox, QInputDialog, QMenu::exec) without blocking.
+// Answers are queued; each one is used for the next dialog or menu that is shown, from inside
+// that dialog's own event loop. An answered dialog that is still open a second later fails the
+// running test at once and is closed, so that the test ends instead of hanging.
 class ModalDriver : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,9 @@ public:
     };
 
     using Handler = std::function<void(QWidget*)>;
+
+    // How long an answered dialog may stay on screen before the test fails.
+    static constexpr int StuckMs = 1000;
 
     explicit ModalDriver(QObject* parent = nullptr);
     ~ModalDriver() override;
@@ -52,11 +56,19 @@ public:
 
     static Seen describe(QWidget* widget);
 
-private:
-    void poll();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
-    QTimer timer;
+private:
+    void scheduleAnswer();
+    void answerWaiting();
+    void failIfStillOpen(const QPointer<QWidget>& widget);
+
     QList<Handler> handlers;
     QList<Seen> handled;
-    QPointer<QWidget> lastWidget;
+    // Shown and not answered yet, in the order they appeared.
+    QList<QPointer<QWidget>> waiting;
+    // Answered and not hidden since.
+    QList<QPointer<QWidget>> answered;
+    bool answerScheduled = false;
 };

@@ -4,7 +4,8 @@
 
 #include <QApplication>
 #include <QDataStream>
-#include <QElapsedTimer>
+#include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
@@ -26,6 +27,44 @@ QByteArray pattern(int size)
 
 // Devices as (serial, path) pairs.
 using DeviceList = QList<QPair<QString, QString>>;
+
+// Threads of this process.
+int threadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
+}
+
+// The plug-in's reader threads still running (Qt names a thread after its class once it runs).
+int readerThreads()
+{
+    int count = 0;
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& task : tasks) {
+        QFile name(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "ReadThread")
+            ++count;
+    }
+    return count;
+}
+
+// Counts the read requests the reader thread posts to the plug-in object, as they are delivered.
+class RequestCounter : public QObject
+{
+public:
+    explicit RequestCounter(QObject* target) { target->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -369,13 +408,17 @@ void UartixTest::openFailures()
     QSignalSpy opened(root, SIGNAL(opened()));
     QSignalSpy closed(root, SIGNAL(closed()));
     QSignalSpy read(root, SIGNAL(read(QByteArray)));
+    // A reader stopped by the last test may take a moment to end after its close returned.
+    QTRY_COMPARE(readerThreads(), 0);
+    const int threadsBefore = threadCount();
     QVERIFY(!device->open());
     QCOMPARE(opened.count(), 0);
     QCOMPARE(fake.callCount("HidUart_SetUartConfig"), 0);
     QCOMPARE(device->write("x"), 3);
 
-    // No reader: nothing is read however long we wait, and closing reports nothing.
-    QTest::qWait(250);
+    // No reader thread was started, so nothing ever asks to read; closing reports nothing.
+    QCOMPARE(threadCount(), threadsBefore);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(fake.callCount("HidUart_Read"), 0);
     device->close();
     QCOMPARE(closed.count(), 0);
@@ -430,11 +473,9 @@ void UartixTest::readChunks()
     const QByteArray sent = pattern(size);
     fake.queue(sent);
 
-    // The reader polls every 100 ms: give it time for every chunk and a few empty polls.
-    QTRY_COMPARE_WITH_TIMEOUT(read.count(), chunks.size(), 3000);
-    QTest::qWait(350);
+    // The reader polls every 100 ms; polls after the last chunk find nothing and emit nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(fake.callCount("HidUart_Read") > chunks.size() + 2, 30000);
     QCOMPARE(read.count(), chunks.size());
-    QVERIFY(fake.callCount("HidUart_Read") > chunks.size());
     QCOMPARE(fake.lastReadRequest(), 1024u);
 
     QByteArray received;
@@ -451,20 +492,25 @@ void UartixTest::readerSurvivesNestedEventLoop()
     addDevices({ { "S1", "P1" } });
     uartix->init(QStringLiteral(FAKEHIDUART));
     Recorder recorder(root);
-    // A receiver that spins an event loop on its first chunk, as a host showing a dialog does:
-    // read requests keep arriving meanwhile.
+    RequestCounter requests(root);
+    // A receiver that spins an event loop on its first chunk, as a host showing a dialog does,
+    // until read requests have come in meanwhile.
     int readsDuringWait = 0;
+    bool requestsDuringWait = false;
     recorder.onFirstChunk = [&] {
         const int before = fake.callCount("HidUart_Read");
-        QTest::qWait(350);
+        const int requestsBefore = requests.count;
+        requestsDuringWait
+            = QTest::qWaitFor([&] { return requests.count >= requestsBefore + 3; }, 30000);
         readsDuringWait = fake.callCount("HidUart_Read") - before;
     };
     QVERIFY(device->open());
     const QByteArray sent = pattern(1500);
     fake.queue(sent);
 
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.chunks.size(), 2, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.chunks.size(), 2, 30000);
     QCOMPARE(recorder.chunks.join(), sent);
+    QVERIFY(requestsDuringWait);
     QCOMPARE(readsDuringWait, 0); // nested polls leave the bytes where they are
 }
 
@@ -522,15 +568,17 @@ void UartixTest::closeSignals()
     device->close();
     QCOMPARE(closed.count(), 1);
 
-    // Nothing is read after the close, even with bytes waiting and requests still queued.
+    // Nothing is read after the close, even with requests still queued: the reader has stopped,
+    // and what it asked for before is handled now.
     QSignalSpy read(root, SIGNAL(read(QByteArray)));
-    QTest::qWait(250);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(read.count(), 0);
+    QCOMPARE(fake.callCount("HidUart_Read"), 0);
 
     // The list survives a close: the device opens again without a new enumeration.
     QVERIFY(device->open());
     fake.queue("abc");
-    QTRY_COMPARE(read.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(read.count(), 1, 30000);
     QCOMPARE(read.at(0).at(0).toByteArray(), QByteArray("abc"));
 }
 
@@ -540,13 +588,12 @@ void UartixTest::openThenCloseAtOnce()
     uartix->init(QStringLiteral(FAKEHIDUART));
     QSignalSpy closed(root, SIGNAL(closed()));
 
-    // A close that comes before the reader thread has run must still stop it promptly.
+    // A close that comes before the reader thread has run must still stop it: a stop request
+    // the new thread wiped would leave it running for good.
     for (int i = 0; i < 20; ++i) {
         QVERIFY(device->open());
-        QElapsedTimer timer;
-        timer.start();
         device->close();
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QTRY_COMPARE(readerThreads(), 0);
     }
     QCOMPARE(closed.count(), 20);
 }
@@ -746,14 +793,16 @@ void UartixTest::destroyWhileOpen()
     uartix->init(QStringLiteral(FAKEHIDUART));
     QVERIFY(device->open());
     fake.queue(pattern(100));
-    QTest::qWait(50);
+    QTRY_VERIFY(fake.callCount("HidUart_Read") > 0); // the reader is at work
 
     // The host forgot to close: the object closes the device and stops its reader itself.
     delete root.data();
     QVERIFY(root.isNull());
     QCOMPARE(fake.openHandles(), 0);
     QVERIFY(!notificationWindow());
-    QTest::qWait(250); // a queued read request for the dead object must not crash
+    // No reader is left to post to the dead object, and what it posted before goes with it.
+    QTRY_COMPARE(readerThreads(), 0);
+    QCoreApplication::sendPostedEvents();
 
     // A new root object comes from the plug-in's entry point.
     root = loader.instance();

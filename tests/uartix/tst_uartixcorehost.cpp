@@ -37,7 +37,7 @@ void UartixCoreHostTest::worksWithoutWidgets()
     QSignalSpy read(root, SIGNAL(read(QByteArray)));
     QVERIFY(device->open());
     fake.queue("bytes");
-    QTRY_COMPARE(read.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(read.count(), 1, 30000);
     QCOMPARE(read.at(0).at(0).toByteArray(), QByteArray("bytes"));
     device->close();
     QCOMPARE(fake.openHandles(), 0);

@@ -112,7 +112,7 @@ void UartixMyDmmTest::readingsFromTheBridge()
 
     QVERIFY(device->open());
     fake.queue(bytes);
-    QTRY_COMPARE_WITH_TIMEOUT(fake.pendingRead(), 0u, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(fake.pendingRead(), 0u, 30000);
     QTRY_COMPARE(
         readings.live.size() + readings.stored.size(), liveTexts.size() + storedNumbers.size());
 
