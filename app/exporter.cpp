@@ -18,8 +18,7 @@ Exporter::Exporter(QWidget* window, DataModel* model, const QList<ColumnHeader*>
     , headers(headers)
     , chart(chart)
     , asker(&Exporter::askWithDialog)
-{
-}
+{ }
 
 void Exporter::setFileNameAsker(FileNameAsker asker)
 {
@@ -103,8 +102,8 @@ void Exporter::exportCsv()
 
 void Exporter::exportChart()
 {
-    const QString fileName = askFileName(tr("Export the chart to a picture."),
-        QStringLiteral("."), QStringLiteral("JPG File(*.jpg)"));
+    const QString fileName = askFileName(tr("Export the chart to a picture."), QStringLiteral("."),
+        QStringLiteral("JPG File(*.jpg)"));
     if (fileName.isEmpty())
         return;
     // A picture that could not be written is a failure, not a success.

@@ -233,8 +233,8 @@ void Widget::initConnec()
     connect(recorder, &Recorder::unitChanged, this,
         [this](ItemData*, int code, const QString& text) { showUnit(code, text); });
     connect(recorder, &Recorder::readingStored, dataModel, &DataModel::addReading);
-    connect(recorder, &Recorder::readingStored, this,
-        [this](ItemData* item, const DmmData* reading) {
+    connect(
+        recorder, &Recorder::readingStored, this, [this](ItemData* item, const DmmData* reading) {
             if (item != recorder->activeItem())
                 return;
             ui->tv->scrollToBottom();
@@ -250,8 +250,8 @@ void Widget::initConnec()
     connect(reconnector, &Reconnector::lost, this, &Widget::connectionLost);
     connect(reconnector, &Reconnector::reconnected, this, [this](const QString& port) {
         // Sampling stays off (the close stopped it): the user decides when recording goes on.
-        slotMessage(tr("The meter is back on %1 and connected again. Choose Start to record.")
-                        .arg(port));
+        slotMessage(
+            tr("The meter is back on %1 and connected again. Choose Start to record.").arg(port));
     });
     connect(reconnector, &Reconnector::gaveUp, this, [this](const QString& port) {
         slotMessage(

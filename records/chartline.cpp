@@ -2,8 +2,7 @@
 
 ChartLine::ChartLine(DMMChart* chart)
     : chart(chart)
-{
-}
+{ }
 
 ChartLine::~ChartLine()
 {

@@ -2,5 +2,4 @@
 
 CustomWidget::CustomWidget(QWidget* parent)
     : QWidget(parent)
-{
-}
+{ }

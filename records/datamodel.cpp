@@ -10,8 +10,7 @@ constexpr int ColumnCount = 6;
 DataModel::DataModel(const QList<ColumnHeader*>& headers, QObject* parent)
     : QAbstractTableModel(parent)
     , headers(headers)
-{
-}
+{ }
 
 DataModel::~DataModel() = default;
 

@@ -30,7 +30,10 @@ public:
     // A copy of the pointer list; the readings stay owned by the item.
     QList<DmmData*> readings() const { return m_readings; }
     int readingCount() const { return m_readings.size(); }
-    const DmmData* lastReading() const { return m_readings.isEmpty() ? nullptr : m_readings.last(); }
+    const DmmData* lastReading() const
+    {
+        return m_readings.isEmpty() ? nullptr : m_readings.last();
+    }
 
     // The item takes ownership.
     void appendReading(DmmData* reading);

@@ -10,8 +10,7 @@ ItemTree::ItemTree(TvItemModel* model, const QIcon& itemIcon, QObject* parent)
     : QObject(parent)
     , model(model)
     , itemIcon(itemIcon)
-{
-}
+{ }
 
 ItemTree::~ItemTree()
 {
@@ -25,8 +24,8 @@ ItemTree::~ItemTree()
     model->clear();
 }
 
-void ItemTree::addGroups(const QString& storeName, const QIcon& storeIcon,
-    const QString& liveName, const QIcon& liveIcon)
+void ItemTree::addGroups(const QString& storeName, const QIcon& storeIcon, const QString& liveName,
+    const QIcon& liveIcon)
 {
     auto* store = new QStandardItem(storeIcon, storeName);
     auto* storeData = new ItemData(storeName, ItemData::StoreData);

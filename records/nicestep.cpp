@@ -6,23 +6,23 @@
 namespace NiceStep {
 
 namespace {
-bool hasRoom(double pixelsPerUnit, double minDistance)
-{
-    return pixelsPerUnit > 0 && std::isfinite(pixelsPerUnit) && std::isfinite(minDistance);
-}
+    bool hasRoom(double pixelsPerUnit, double minDistance)
+    {
+        return pixelsPerUnit > 0 && std::isfinite(pixelsPerUnit) && std::isfinite(minDistance);
+    }
 
-// The first multiple of 50 whose product with p is at least m, found arithmetically.
-double multipleOf50(double p, double m)
-{
-    double k = std::ceil(m / (50.0 * p));
-    if (k < 1)
-        k = 1;
-    while (k > 1 && (k - 1) * 50.0 * p >= m)
-        k -= 1;
-    if (k * 50.0 * p < m)
-        k += 1;
-    return k * 50.0;
-}
+    // The first multiple of 50 whose product with p is at least m, found arithmetically.
+    double multipleOf50(double p, double m)
+    {
+        double k = std::ceil(m / (50.0 * p));
+        if (k < 1)
+            k = 1;
+        while (k > 1 && (k - 1) * 50.0 * p >= m)
+            k -= 1;
+        if (k * 50.0 * p < m)
+            k += 1;
+        return k * 50.0;
+    }
 }
 
 int integerStep(double pixelsPerUnit, double minDistance)

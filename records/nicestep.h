@@ -8,7 +8,8 @@ namespace NiceStep {
 // 1, 2, 3, 5, 10, 20, 30, 40, then multiples of 50.
 int integerStep(double pixelsPerUnit, double minDistance);
 
-// Powers of ten from 0.00001 to 0.1, 0.2, 0.3, 0.5, 0.8, 1, 2, 3, 5, 10, 20, 30, 40, then multiples of 50.
+// Powers of ten from 0.00001 to 0.1, 0.2, 0.3, 0.5, 0.8, 1, 2, 3, 5, 10, 20, 30, 40, then multiples
+// of 50.
 double realStep(double pixelsPerUnit, double minDistance);
 
 // The smallest k >= first with k * pixelsPerUnit >= minDistance; 0 without room.

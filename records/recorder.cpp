@@ -7,8 +7,7 @@
 
 Recorder::Recorder(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 Recorder::Outcome Recorder::recordLive(const DmmData* reading)
 {

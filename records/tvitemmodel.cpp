@@ -7,8 +7,7 @@
 
 TvItemModel::TvItemModel(QObject* parent)
     : QStandardItemModel(parent)
-{
-}
+{ }
 
 QVariant TvItemModel::data(const QModelIndex& index, int role) const
 {

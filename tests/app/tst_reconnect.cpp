@@ -26,8 +26,8 @@ void emitChange(Widget& w, const char* slot, const QString& name)
 {
     HIDDeviceInfo info;
     info.name = name;
-    QVERIFY(QMetaObject::invokeMethod(
-        link(w), slot, Qt::DirectConnection, Q_ARG(HIDDeviceInfo, info)));
+    QVERIFY(
+        QMetaObject::invokeMethod(link(w), slot, Qt::DirectConnection, Q_ARG(HIDDeviceInfo, info)));
 }
 
 QStringList messages(Widget& w)

@@ -98,8 +98,8 @@ void ExportDispatchTest::chooseKind(const QString& button)
 void ExportDispatchTest::answerFileDialog(const QString& fileName)
 {
     window->findChild<Exporter*>()->setFileNameAsker(
-        [this, fileName](QWidget*, const QString& caption, const QString& folder,
-            const QString& filter) {
+        [this, fileName](
+            QWidget*, const QString& caption, const QString& folder, const QString& filter) {
             fileCaption = caption;
             fileFilter = filter;
             fileDirectory = folder;

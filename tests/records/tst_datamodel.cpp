@@ -165,14 +165,15 @@ void DataModelTest::headers_data()
     QTest::addColumn<int>("orientation");
     QTest::addColumn<int>("role");
     QTest::addColumn<QVariant>("expected");
-    QTest::newRow("first title") << 0 << int(Qt::Horizontal) << int(Qt::DisplayRole) << QVariant("No.");
+    QTest::newRow("first title") << 0 << int(Qt::Horizontal) << int(Qt::DisplayRole)
+                                 << QVariant("No.");
     QTest::newRow("last title") << 5 << int(Qt::Horizontal) << int(Qt::DisplayRole)
                                 << QVariant("Frequency(Hz)");
-    QTest::newRow("vertical header has no text") << 0 << int(Qt::Vertical) << int(Qt::DisplayRole)
-                                                 << QVariant();
+    QTest::newRow("vertical header has no text")
+        << 0 << int(Qt::Vertical) << int(Qt::DisplayRole) << QVariant();
     QTest::newRow("other role") << 1 << int(Qt::Horizontal) << int(Qt::ToolTipRole) << QVariant();
-    QTest::newRow("section past the end") << 6 << int(Qt::Horizontal) << int(Qt::DisplayRole)
-                                          << QVariant();
+    QTest::newRow("section past the end")
+        << 6 << int(Qt::Horizontal) << int(Qt::DisplayRole) << QVariant();
 }
 
 void DataModelTest::headers()

@@ -66,7 +66,8 @@ void TvItemModelTest::init()
     live = addItem(nullptr, new ItemData("Live Data", ItemData::LiveGroup));
     measures.clear();
     for (int i = 1; i <= 3; ++i)
-        measures.append(addItem(live, new ItemData(QStringLiteral("Measure%1").arg(i), ItemData::LiveMeasure)));
+        measures.append(
+            addItem(live, new ItemData(QStringLiteral("Measure%1").arg(i), ItemData::LiveMeasure)));
 }
 
 void TvItemModelTest::cleanup()
@@ -153,7 +154,8 @@ void TvItemModelTest::editDataChanged_data()
     QTest::addColumn<int>("role");
     QTest::addColumn<int>("emitted");
     QTest::newRow("new name through the edit role") << QVariant("Other") << int(Qt::EditRole) << 1;
-    QTest::newRow("same name through the edit role") << QVariant("Measure1") << int(Qt::EditRole) << 0;
+    QTest::newRow("same name through the edit role")
+        << QVariant("Measure1") << int(Qt::EditRole) << 0;
     QTest::newRow("other role") << QVariant(true) << int(ActiveRole) << 0;
 }
 
