@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstring>
 
-Q_LOGGING_CATEGORY(lcMeterFrames, "vibview.meter.frames")
+// Off unless asked for (QT_LOGGING_RULES="vibview.meter.frames.debug=true"): a line per stored
+// frame is for whoever debugs the link, not for every user's console.
+Q_LOGGING_CATEGORY(lcMeterFrames, "vibview.meter.frames", QtInfoMsg)
 
 namespace {
 

@@ -87,7 +87,19 @@ void ReadoutPanelTest::frameAndLayoutProperties()
     ReadoutPanel panel;
     auto* grid = panel.findChild<QGridLayout*>("gridLayout_6");
     QVERIFY(grid);
-    QCOMPARE(panel.styleSheet(), QStringLiteral("background-color: rgb(255, 255, 255,255)"));
+    // White, written in a form the style-sheet parser accepts: applying it prints no warning.
+    QCOMPARE(panel.styleSheet(), QStringLiteral("background-color: rgba(255, 255, 255, 255)"));
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+              if (type == QtWarningMsg)
+                  warnings << m;
+          });
+    const QImage picture = panel.grab().toImage();
+    qInstallMessageHandler(previous);
+    QCOMPARE(warnings, QStringList());
+    QCOMPARE(picture.pixelColor(picture.width() / 2, 3), QColor(Qt::white));
     QCOMPARE(panel.frameShape(), QFrame::StyledPanel);
     QCOMPARE(panel.frameShadow(), QFrame::Plain);
     QCOMPARE(grid->horizontalSpacing(), 6);
