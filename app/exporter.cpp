@@ -6,6 +6,7 @@
 #include "pdfreport.h"
 #include "xlsexport.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -36,8 +37,10 @@ QString Exporter::askFileName(const QString& caption, const QString& folder, con
     return asker(window, caption, folder, filter);
 }
 
-void Exporter::tellOutcome(bool succeeded)
+void Exporter::tellOutcome(bool succeeded, const QString& fileName)
 {
+    const QString shown = QDir::toNativeSeparators(fileName);
+    emit message(succeeded ? tr("Exported %1.").arg(shown) : tr("Export to %1 failed.").arg(shown));
     if (succeeded)
         QMessageBox::information(window, QString(), tr("The datas is exported successfully."));
     else
@@ -53,13 +56,17 @@ void Exporter::exportXls()
 
     switch (XlsExport().write(model, headers, fileName)) {
     case XlsExport::Succeeded:
-        tellOutcome(true);
+        tellOutcome(true, fileName);
         break;
     case XlsExport::NoServer:
+        emit message(tr("Export to %1 failed: no spreadsheet component.")
+                         .arg(QDir::toNativeSeparators(fileName)));
         QMessageBox::information(window, QString(),
             tr("The datas is exported failed, your computer may not have installed excel."));
         break;
     case XlsExport::TooManyRows: {
+        emit message(tr("Export to %1 failed: too many rows for an .xls sheet.")
+                         .arg(QDir::toNativeSeparators(fileName)));
         // Saving only the rows that fit would lose readings without a word.
         QMessageBox box(QMessageBox::Information, QString(), tr("The datas is exported failed."),
             QMessageBox::Ok, window);
@@ -72,7 +79,7 @@ void Exporter::exportXls()
         break;
     }
     case XlsExport::Failed:
-        tellOutcome(false);
+        tellOutcome(false, fileName);
         break;
     }
 }
@@ -84,7 +91,7 @@ void Exporter::exportPdf()
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    tellOutcome(PdfReport::write(model, headers, fileName));
+    tellOutcome(PdfReport::write(model, headers, fileName), fileName);
 }
 
 void Exporter::exportCsv()
@@ -97,7 +104,7 @@ void Exporter::exportCsv()
     const QFileInfo chosen(fileName);
     if (chosen.suffix().isEmpty() && !chosen.exists())
         fileName += QStringLiteral(".csv");
-    tellOutcome(CsvExport::write(model, headers, fileName));
+    tellOutcome(CsvExport::write(model, headers, fileName), fileName);
 }
 
 void Exporter::exportChart()
@@ -107,5 +114,5 @@ void Exporter::exportChart()
     if (fileName.isEmpty())
         return;
     // A picture that could not be written is a failure, not a success.
-    tellOutcome(chart->savePicture(fileName));
+    tellOutcome(chart->savePicture(fileName), fileName);
 }

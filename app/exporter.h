@@ -35,9 +35,13 @@ public:
     void exportCsv();
     void exportChart();
 
+signals:
+    // One line for the message list per export: the file written, or the failure.
+    void message(const QString& text);
+
 private:
     QString askFileName(const QString& caption, const QString& folder, const QString& filter);
-    void tellOutcome(bool succeeded);
+    void tellOutcome(bool succeeded, const QString& fileName);
 
     QWidget* window;
     DataModel* model;

@@ -32,10 +32,15 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTime>
+#include <QTimer>
 #include <QUrl>
 
 #include <limits>
@@ -48,6 +53,16 @@ static void registerIcons()
 }
 
 namespace {
+// The message list keeps the newest lines; a day of unattended logging must not grow it forever.
+constexpr int MaxMessages = 10000;
+// The status bar follows the readings a few times a second, not for every one of them.
+constexpr int StatusRefreshMs = 250;
+
+QString readingsText(int count)
+{
+    return count == 1 ? Widget::tr("1 reading") : Widget::tr("%1 readings").arg(count);
+}
+
 void waitProcessingEvents(int ms)
 {
     QElapsedTimer timer;
@@ -128,6 +143,8 @@ void Widget::initWidget()
     QHeaderView* header = ui->tv->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
     header->setSectionsClickable(false);
+    // The last column takes the rest of the width, so the six columns need no scroll bar.
+    header->setStretchLastSection(true);
     ui->tv->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tv->setModel(dataModel);
     const int widths[] = { 80, 150, 100, 80, 100 };
@@ -139,22 +156,8 @@ void Widget::initWidget()
     ui->listWidget->installEventFilter(this);
 
     ui->actionConnect->setEnabled(true);
-
-    QMenu* file = ui->menuBar->addMenu(tr("&File"));
-    file->addAction(ui->actionConnect);
-    file->addAction(ui->actionDisconnect);
-    file->addAction(ui->actionStart);
-    file->addAction(ui->actionStop);
-    file->addAction(ui->actionItemDownload);
-    file->addAction(ui->actionSyncTime);
-    file->addSeparator();
-    file->addAction(ui->actionExport);
-    file->addAction(ui->actionOption);
-    file->addAction(ui->actionMessages);
-    file->addSeparator();
-    file->addAction(ui->actionClose);
-    QMenu* help = ui->menuBar->addMenu(tr("&Help"));
-    help->addAction(ui->actionManual);
+    buildMenus();
+    buildStatusBar();
 
     itemIcon = QIcon(QStringLiteral(":/image/measure.png"));
 
@@ -195,12 +198,106 @@ void Widget::initWidget()
     histogram->setXTitle(tr("Rate"));
 
     ui->listWidget->hide();
+    // Every line is one text line: the list need not measure each of thousands of them.
+    ui->listWidget->setUniformItemSizes(true);
 
     auto* spacer = new QWidget(ui->mainToolBar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     ui->mainToolBar->insertWidget(ui->actionClose, spacer);
 
     ui->lcd->prepareForReadings();
+    ui->mainToolBar->installEventFilter(this);
+}
+
+void Widget::buildMenus()
+{
+    ui->actionExport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    ui->actionClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ui->actionManual->setShortcut(QKeySequence(Qt::Key_F1));
+    ui->actionItemRename->setShortcut(QKeySequence(Qt::Key_F2));
+    ui->actionItemDelete->setShortcut(QKeySequence(QKeySequence::Delete));
+    ui->actionItemNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+
+    QMenu* file = ui->menuBar->addMenu(tr("&File"));
+    file->addAction(ui->actionConnect);
+    file->addAction(ui->actionDisconnect);
+    file->addAction(ui->actionStart);
+    file->addAction(ui->actionStop);
+    file->addAction(ui->actionItemDownload);
+    file->addAction(ui->actionSyncTime);
+    file->addSeparator();
+    file->addAction(ui->actionExport);
+    file->addAction(ui->actionOption);
+    file->addSeparator();
+    file->addAction(ui->actionClose);
+    QMenu* item = ui->menuBar->addMenu(tr("&Item"));
+    item->setObjectName(QStringLiteral("menuItem"));
+    item->addAction(ui->actionItemNew);
+    item->addAction(ui->actionItemRename);
+    item->addAction(ui->actionItemDelete);
+    item->addAction(ui->actionItemSetToActive);
+    QMenu* view = ui->menuBar->addMenu(tr("&View"));
+    view->setObjectName(QStringLiteral("menuView"));
+    view->addAction(ui->actionMessages);
+    QMenu* help = ui->menuBar->addMenu(tr("&Help"));
+    help->addAction(ui->actionManual);
+    auto* about = new QAction(tr("&About vibview"), this);
+    about->setObjectName(QStringLiteral("actionAbout"));
+    help->addAction(about);
+    connect(about, &QAction::triggered, this, &Widget::showAbout);
+}
+
+void Widget::buildStatusBar()
+{
+    linkStatus = new QLabel(this);
+    linkStatus->setObjectName(QStringLiteral("linkStatus"));
+    itemStatus = new QLabel(this);
+    itemStatus->setObjectName(QStringLiteral("itemStatus"));
+    statusBar()->addPermanentWidget(itemStatus);
+    statusBar()->addPermanentWidget(linkStatus);
+    statusTimer = new QTimer(this);
+    statusTimer->setSingleShot(true);
+    statusTimer->setInterval(StatusRefreshMs);
+    connect(statusTimer, &QTimer::timeout, this, &Widget::updateStatus);
+    updateStatus();
+}
+
+void Widget::scheduleStatus()
+{
+    if (!statusTimer->isActive())
+        statusTimer->start();
+}
+
+void Widget::updateStatus()
+{
+    statusTimer->stop();
+    linkStatus->setText(dmm->isOpened() ? tr("Meter on %1: connected").arg(dmm->portName())
+                                        : tr("Meter: not connected"));
+    const ItemData* active = recorder->activeItem();
+    itemStatus->setText(active
+            ? tr("Showing %1: %2").arg(active->name(), readingsText(active->readingCount()))
+            : tr("No item is shown"));
+    // A row that is merely selected is not what the table and the chart show: say so.
+    const ItemData* selected = ItemTree::itemAt(ui->tvItems->currentIndex());
+    if (selected && selected != active && selected->type() != ItemData::LiveGroup)
+        statusBar()->showMessage(
+            tr("%1 is selected; the views show %2. Double-click %1 or choose Set to active to "
+               "show it.")
+                .arg(selected->name(), active ? active->name() : tr("no item")));
+    else
+        statusBar()->clearMessage();
+}
+
+void Widget::fitMainToolBar()
+{
+    QToolBar* bar = ui->mainToolBar;
+    if (bar->toolButtonStyle() == Qt::ToolButtonTextUnderIcon)
+        toolBarTextWidth = bar->sizeHint().width();
+    // Text beside the icons goes before any command falls into the overflow menu.
+    const Qt::ToolButtonStyle wanted
+        = bar->width() < toolBarTextWidth ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon;
+    if (bar->toolButtonStyle() != wanted)
+        bar->setToolButtonStyle(wanted);
 }
 
 void Widget::initSelf()
@@ -246,6 +343,16 @@ void Widget::initConnec()
     connect(recorder, &Recorder::downloadProgress, this,
         [this](int received) { emit updateDowndPos(DlgDownload::UnknownTotal, received); });
     connect(recorder, &Recorder::downloadEnded, this, &Widget::downloadEnded);
+    connect(recorder, &Recorder::itemFull, this, &Widget::itemFull);
+    connect(recorder, &Recorder::readingStored, this, [this](ItemData* item) {
+        if (fullItems.remove(item))
+            showFull(item, false);
+        scheduleStatus();
+    });
+    connect(exporter, &Exporter::message, this, &Widget::slotMessage);
+    connect(items, &ItemTree::itemRenamed, this, &Widget::updateStatus);
+    connect(
+        items, &ItemTree::itemRemoving, this, [this](ItemData* item) { fullItems.remove(item); });
 
     connect(reconnector, &Reconnector::lost, this, &Widget::connectionLost);
     connect(reconnector, &Reconnector::reconnected, this, [this](const QString& port) {
@@ -357,6 +464,8 @@ void Widget::showOpenFailure()
 
 void Widget::slotDmmOpened()
 {
+    slotMessage(tr("Connected to the meter on %1.").arg(dmm->portName()));
+    updateStatus();
     ui->actionConnect->setEnabled(false);
     ui->actionDisconnect->setEnabled(true);
     const ItemData* active = recorder->activeItem();
@@ -373,6 +482,8 @@ void Widget::slotDmmClosed()
     ui->actionStart->setEnabled(false);
     ui->actionStop->setEnabled(false);
     ui->actionSyncTime->setEnabled(false);
+    slotMessage(tr("Disconnected from the meter."));
+    updateStatus();
 }
 
 void Widget::connectionLost()
@@ -435,12 +546,36 @@ void Widget::on_actionMessages_toggled(bool checked)
 
 void Widget::slotMessage(QString msg)
 {
-    ui->listWidget->addItem(msg);
-    ui->listWidget->scrollToBottom();
+    QListWidget* list = ui->listWidget;
+    list->addItem(QTime::currentTime().toString(QStringLiteral("hh:mm:ss ")) + msg);
+    if (list->count() > MaxMessages)
+        delete list->takeItem(0);
+    // Scrolling lays the list out: once for a burst of lines, not once per line.
+    if (!scrollPending) {
+        scrollPending = true;
+        QTimer::singleShot(0, this, [this] {
+            scrollPending = false;
+            ui->listWidget->scrollToBottom();
+        });
+    }
+}
+
+void Widget::showAbout()
+{
+    QMessageBox::about(this, tr("About vibview"),
+        tr("<h3>vibview %1</h3>"
+           "<p>The desktop companion of the VK418E handheld vibration meter.</p>"
+           "<p>Built with Qt %2, running on Qt %3.</p>"
+           "<p>This program is free software under the GNU General Public License, version 3 "
+           "or (at your option) any later version. It comes with no warranty.</p>")
+            .arg(QStringLiteral(VIBVIEW_VERSION), QStringLiteral(QT_VERSION_STR),
+                QString::fromLatin1(qVersion())));
 }
 
 bool Widget::eventFilter(QObject* obj, QEvent* event)
 {
+    if (obj == ui->mainToolBar && event->type() == QEvent::Resize)
+        fitMainToolBar();
     if (event->type() == QEvent::ContextMenu) {
         const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
         QList<QAction*> actions;
@@ -526,6 +661,7 @@ void Widget::itemSetToActive(QModelIndex index)
     items->markActive(index);
     setRunning(false);
     reloadActiveItem();
+    updateStatus();
 }
 
 void Widget::reloadActiveItem()
@@ -632,6 +768,7 @@ void Widget::slotCurrentRowChanged(QModelIndex current, QModelIndex previous)
         return;
     ui->itemToolBar->clear();
     ui->itemToolBar->addActions(itemActions(current));
+    updateStatus();
 }
 
 void Widget::on_actionItemDownload_triggered()
@@ -684,8 +821,28 @@ void Widget::continueInNewItem()
     setRunning(true);
 }
 
+void Widget::itemFull(ItemData* item, int limit)
+{
+    slotMessage(tr("%1 is full: it holds its limit of %2. Raise the limit in Options or start a "
+                   "new item to record more.")
+                    .arg(item->name(), readingsText(limit)));
+    fullItems.insert(item);
+    showFull(item, true);
+}
+
+void Widget::showFull(ItemData* item, bool full)
+{
+    QStandardItem* row = itemModel->itemFromIndex(items->indexOf(item));
+    if (!row)
+        return;
+    row->setIcon(full ? QIcon(QStringLiteral(":/image/stop.png")) : itemIcon);
+    row->setToolTip(full ? tr("Full: no more readings are stored in this item") : QString());
+}
+
 void Widget::showUnit(int unitCode, const QString& unitText)
 {
+    if (ItemData* active = recorder->activeItem(); fullItems.remove(active))
+        showFull(active, false);
     dataModel->clear();
     ui->chart->clear();
     histogram->setYTitle(unitText);
@@ -716,21 +873,35 @@ void Widget::downloadStarted()
 
 void Widget::downloadEnded(int received)
 {
+    slotMessage(tr("Download complete: %1 received.").arg(readingsText(received)));
     // The quiet period ends the download: a complete step closes the progress dialog.
     emit updateDowndPos(received, received);
 }
 
 void Widget::on_actionSyncTime_triggered()
 {
+    // One clock dialog at a time: a second Sync Time brings the open one forward.
+    if (syncDialog) {
+        syncDialog->raise();
+        syncDialog->activateWindow();
+        return;
+    }
     auto* dialog = new dlgSyncTime(QDateTime::currentDateTime(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &dlgSyncTime::syncTime, this, &Widget::slotSyncTime);
+    syncDialog = dialog;
     dialog->show();
 }
 
 void Widget::slotSyncTime(QDateTime dt)
 {
+    if (!dmm->isOpened()) {
+        slotMessage(tr("The clock was not set: the meter is not connected."));
+        return;
+    }
     dmm->syncTime(dt);
+    slotMessage(tr("Clock set to %1 sent to the meter.")
+                    .arg(dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
 }
 
 void Widget::on_cbbChartUnit_currentTextChanged(QString text)

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -16,12 +17,15 @@
 struct ColumnHeader;
 class DataModel;
 class DlgDownload;
+class dlgSyncTime;
 class Exporter;
 class Histogram;
 class ItemTree;
 class MyDmm;
 class Reconnector;
 class Recorder;
+class QLabel;
+class QTimer;
 class TvItemModel;
 
 namespace Ui {
@@ -78,6 +82,7 @@ private slots:
     void slotSyncTime(QDateTime dt);
     void reloadActiveItem();
     void on_actionMessages_toggled(bool checked);
+    void showAbout();
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
@@ -99,6 +104,13 @@ private:
     void downloadStarted();
     void downloadEnded(int received);
     void connectionLost();
+    void itemFull(ItemData* item, int limit);
+    void showFull(ItemData* item, bool full);
+    void buildMenus();
+    void buildStatusBar();
+    void updateStatus();
+    void scheduleStatus();
+    void fitMainToolBar();
 
     Ui::Widget* ui;
     MyDmm* dmm;
@@ -118,4 +130,14 @@ private:
     // what the user changed since.
     bool settingsRestored = false;
     QPointer<DlgDownload> downloadDialog;
+    QPointer<dlgSyncTime> syncDialog;
+
+    // Items that reached their limit while sampling; their rows say so.
+    QSet<ItemData*> fullItems;
+    QLabel* linkStatus = nullptr;
+    QLabel* itemStatus = nullptr;
+    QTimer* statusTimer = nullptr;
+    bool scrollPending = false;
+    // Width the main tool bar needs with text under its icons; narrower, it shows icons only.
+    int toolBarTextWidth = 0;
 };

@@ -31,8 +31,13 @@ Recorder::Outcome Recorder::recordLive(const DmmData* reading)
     }
 
     const bool room = limits.infinite || active->readingCount() < limits.samplePoints;
-    if (!room)
+    if (!room) {
+        if (fullSaid != active) {
+            fullSaid = active;
+            emit itemFull(active, limits.samplePoints);
+        }
         return Outcome::Full;
+    }
     // A repeat is judged against this item's own last reading, so a new or emptied item always
     // stores its first one.
     const DmmData* last = active->lastReading();
@@ -40,6 +45,7 @@ Recorder::Outcome Recorder::recordLive(const DmmData* reading)
         return Outcome::Repeat;
 
     DmmData* stored = owned.release();
+    fullSaid = nullptr;
     active->appendReading(stored);
     emit readingStored(active, stored);
     return Outcome::Stored;

@@ -39,7 +39,11 @@ public:
     void setRunning(bool on) { running = on; }
     bool isRunning() const { return running; }
 
-    void setActiveItem(ItemData* item) { active = item; }
+    void setActiveItem(ItemData* item)
+    {
+        active = item;
+        fullSaid = nullptr;
+    }
     ItemData* activeItem() const { return active; }
     void setStoreItem(ItemData* item) { store = item; }
     ItemData* storeItem() const { return store; }
@@ -67,6 +71,9 @@ signals:
     // The active item now records this unit (it is empty at this moment).
     void unitChanged(ItemData* item, int unitCode, const QString& unitText);
     void readingStored(ItemData* item, const DmmData* reading);
+    // The active item reached its limit while sampling: said once, until it stores again or
+    // another item becomes active.
+    void itemFull(ItemData* item, int limit);
     // The first reading of a download arrived: "Store Data" was emptied for it.
     void downloadStarted(ItemData* store);
     void downloadProgress(int received);
@@ -80,6 +87,7 @@ private:
     bool running = false;
     ItemData* active = nullptr;
     ItemData* store = nullptr;
+    const ItemData* fullSaid = nullptr;
     bool storeStarting = true;
     QBasicTimer downloadQuiet;
 };

@@ -160,8 +160,9 @@ void ReconnectTest::meterComesBack()
     const QStringList recordedValues = tableColumn(w, 3);
     QVERIFY(recorded >= 3);
     const int messagesBefore = messages(w).size();
-    QCOMPARE(messagesBefore, userDisconnects ? 0 : 1);
-    // The message list opens to say so; a disconnect the user asked for is no news.
+    // Connected, disconnected and, when the meter was lost, that it is awaited. The message list
+    // opens to say so; a disconnect the user asked for is no news.
+    QCOMPARE(messagesBefore, userDisconnects ? 2 : 3);
     QCOMPARE(
         w.findChild<QListWidget*>(QStringLiteral("listWidget"))->isVisible(), !userDisconnects);
 
@@ -176,7 +177,7 @@ void ReconnectTest::meterComesBack()
         // Connected again, sampling off: Start is offered, Stop is not.
         QTRY_COMPARE_WITH_TIMEOUT(states(w), QStringLiteral("01101"), 30000);
         QVERIFY(!second.waitForLine("client: connected").isEmpty());
-        QCOMPARE(messages(w).size(), messagesBefore + 1);
+        QCOMPARE(messages(w).size(), messagesBefore + 2); // connected, and back on its port
         QVERIFY2(messages(w).last().contains(portName(secondPath)), qPrintable(messages(w).last()));
         // Readings flow again; they are not recorded until the user starts again.
         QVERIFY(!second.waitForLine("live: 10 ").isEmpty());
