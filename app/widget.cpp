@@ -13,6 +13,7 @@
 #include "mydmm.h"
 #include "openfailure.h"
 #include "optiondialog.h"
+#include "readingdelegate.h"
 #include "readoutpanel.h"
 #include "reconnector.h"
 #include "recorder.h"
@@ -147,6 +148,7 @@ void Widget::initWidget()
     header->setStretchLastSection(true);
     ui->tv->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tv->setModel(dataModel);
+    ui->tv->setItemDelegate(new ReadingDelegate(dataModel, ui->tv));
     const int widths[] = { 80, 150, 100, 80, 100 };
     for (int column = 0; column < 5; ++column)
         ui->tv->setColumnWidth(column, widths[column]);

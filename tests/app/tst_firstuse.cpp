@@ -6,6 +6,7 @@
 
 #include "exporter.h"
 #include "modaldriver.h"
+#include "readingdelegate.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -64,6 +65,8 @@ private slots:
     void statusBar();
     void fullItemSaysSoOnce();
     void syncTimeRaisesTheOpenDialog();
+    void storedTimeIsExplained_data();
+    void storedTimeIsExplained();
     void aboutBox();
     void narrowWindowKeepsEveryCommand();
 };
@@ -110,7 +113,8 @@ void FirstUseTest::messageLines_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("line");
     QTest::newRow("clock set without a meter")
-        << "clock" << "The clock was not set: the meter is not connected.";
+        << "clock"
+        << "The clock was not set: the meter is not connected.";
     QTest::newRow("export written") << "export"
                                     << "Exported ";
 }
@@ -214,6 +218,37 @@ void FirstUseTest::syncTimeRaisesTheOpenDialog()
     action(w, "actionSyncTime")->trigger();
     action(w, "actionSyncTime")->trigger();
     QCOMPARE(w.findChildren<QDialog*>(QStringLiteral("dlgSyncTime")).size(), 1);
+}
+
+void FirstUseTest::storedTimeIsExplained_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("stored reading's time") << true << 1 << "Time of the download";
+    QTest::newRow("stored reading's number") << true << 0 << "Record number";
+    QTest::newRow("stored reading's value") << true << 3 << "";
+    QTest::newRow("live reading's time") << false << 1 << "";
+}
+
+// A reading from the meter's memory carries the download time; its tool tip says so.
+void FirstUseTest::storedTimeIsExplained()
+{
+    QFETCH(bool, stored);
+    QFETCH(int, column);
+    QFETCH(QString, tip);
+    Widget w;
+    action(w, "actionStart")->trigger();
+    if (stored)
+        deliverStored(w, storedReading(7, QStringLiteral("1.00")));
+    else
+        deliverLive(w, reading(QStringLiteral("1.00"), 2, QStringLiteral("cm/s")));
+    auto* view = w.findChild<QTableView*>(QStringLiteral("tv"));
+    auto* delegate = qobject_cast<ReadingDelegate*>(view->itemDelegate());
+    QVERIFY(delegate);
+    QCOMPARE(view->model()->rowCount(), 1);
+    const QString shown = delegate->toolTip(view->model()->index(0, column));
+    QVERIFY2(tip.isEmpty() ? shown.isEmpty() : shown.startsWith(tip), qPrintable(shown));
 }
 
 void FirstUseTest::aboutBox()

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class DataModel;
+
+// Draws the reading table's cells and explains them in tool tips, without adding roles to the
+// table model: a reading from the meter's memory carries the time of the download, since the
+// meter keeps no time with its records.
+class ReadingDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit ReadingDelegate(const DataModel* model, QObject* parent = nullptr);
+
+    // The tool tip of a cell; empty when the cell needs none.
+    QString toolTip(const QModelIndex& index) const;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
+
+private:
+    const DataModel* model;
+};
