@@ -15,8 +15,7 @@ constexpr int TimeColumn = 1;
 ReadingDelegate::ReadingDelegate(const DataModel* model, QObject* parent)
     : QStyledItemDelegate(parent)
     , model(model)
-{
-}
+{ }
 
 QString ReadingDelegate::toolTip(const QModelIndex& index) const
 {
