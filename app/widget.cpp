@@ -2,6 +2,7 @@
 
 #include "chartpoint.h"
 #include "columnheader.h"
+#include "conditionmonitor.h"
 #include "datamodel.h"
 #include "dlgdownload.h"
 #include "dlgexport.h"
@@ -9,6 +10,7 @@
 #include "dmmchart.h"
 #include "exporter.h"
 #include "histogram.h"
+#include "itempropertiesdialog.h"
 #include "itemtree.h"
 #include "mydmm.h"
 #include "openfailure.h"
@@ -18,16 +20,20 @@
 #include "reconnector.h"
 #include "recorder.h"
 #include "settingsfile.h"
+#include "statisticspanel.h"
 #include "tvitemmodel.h"
 #include "ui_widget.h"
 #include "waitcursor.h"
+#include "zonebadge.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -58,6 +64,8 @@ namespace {
 constexpr int MaxMessages = 10000;
 // The status bar follows the readings a few times a second, not for every one of them.
 constexpr int StatusRefreshMs = 250;
+// The statistics follow the views, at most ten times a second.
+constexpr int StatisticsRefreshMs = 100;
 
 QString readingsText(int count)
 {
@@ -160,6 +168,7 @@ void Widget::initWidget()
     ui->actionConnect->setEnabled(true);
     buildMenus();
     buildStatusBar();
+    buildToolkit();
 
     itemIcon = QIcon(QStringLiteral(":/image/measure.png"));
 
@@ -175,6 +184,8 @@ void Widget::initWidget()
     items->addGroups(tr("Store Data"), QIcon(QStringLiteral(":/image/rom.png")), tr("Live Data"),
         QIcon(QStringLiteral(":/image/live.png")));
     recorder->setStoreItem(items->storeItem());
+    condition->watch(items->storeItem());
+    connect(items, &ItemTree::itemAdded, condition, &ConditionMonitor::watch);
     const QModelIndex measure1 = items->addLiveItem(QStringLiteral("Measure%1").arg(1));
 
     ui->tvItems->expandAll();
@@ -238,15 +249,57 @@ void Widget::buildMenus()
     item->addAction(ui->actionItemRename);
     item->addAction(ui->actionItemDelete);
     item->addAction(ui->actionItemSetToActive);
+    item->addSeparator();
+    actionItemProperties = new QAction(tr("Item Properties..."), this);
+    actionItemProperties->setObjectName(QStringLiteral("actionItemProperties"));
+    connect(actionItemProperties, &QAction::triggered, this, &Widget::showItemProperties);
+    item->addAction(actionItemProperties);
     QMenu* view = ui->menuBar->addMenu(tr("&View"));
     view->setObjectName(QStringLiteral("menuView"));
     view->addAction(ui->actionMessages);
+    actionAlarmBeep = new QAction(tr("Beep at Alarm Levels"), this);
+    actionAlarmBeep->setObjectName(QStringLiteral("actionAlarmBeep"));
+    actionAlarmBeep->setCheckable(true);
+    view->addAction(actionAlarmBeep);
     QMenu* help = ui->menuBar->addMenu(tr("&Help"));
     help->addAction(ui->actionManual);
     auto* about = new QAction(tr("&About vibview"), this);
     about->setObjectName(QStringLiteral("actionAbout"));
     help->addAction(about);
     connect(about, &QAction::triggered, this, &Widget::showAbout);
+}
+
+void Widget::buildToolkit()
+{
+    condition = new ConditionMonitor(this);
+    condition->setObjectName(QStringLiteral("condition"));
+
+    // The zone badge stands beside the readout; the item tool bar and the tree span both columns.
+    zoneBadge = new ZoneBadge(ui->widget_2);
+    zoneBadge->setObjectName(QStringLiteral("zoneBadge"));
+    ui->gridLayout_2->addWidget(zoneBadge, 0, 1, Qt::AlignTop);
+    ui->gridLayout_2->addWidget(ui->itemToolBar, 1, 0, 1, 2);
+    ui->gridLayout_2->addWidget(ui->tvItems, 2, 0, 1, 2);
+
+    auto* dock = new QDockWidget(tr("Statistics"), this);
+    dock->setObjectName(QStringLiteral("statisticsDock"));
+    statisticsPanel = new StatisticsPanel(dock);
+    dock->setWidget(statisticsPanel);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    // Closed until asked for (View menu): at the default size the table needs the width. The
+    // window's saved state remembers the user's choice.
+    dock->hide();
+    findChild<QMenu*>(QStringLiteral("menuView"))->addAction(dock->toggleViewAction());
+    statisticsTimer = new QTimer(this);
+    statisticsTimer->setSingleShot(true);
+    statisticsTimer->setInterval(StatisticsRefreshMs);
+    connect(statisticsTimer, &QTimer::timeout, this, &Widget::refreshStatistics);
+    connect(dock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            refreshStatistics();
+    });
+    // A zoom ends with a mouse release on the chart: the range figures follow it.
+    ui->chart->installEventFilter(this);
 }
 
 void Widget::buildStatusBar()
@@ -352,6 +405,19 @@ void Widget::initConnec()
         scheduleStatus();
     });
     connect(exporter, &Exporter::message, this, &Widget::slotMessage);
+    connect(recorder, &Recorder::readingStored, condition, &ConditionMonitor::readingStored);
+    connect(recorder, &Recorder::readingStored, this, [this](ItemData* item) {
+        if (item == recorder->activeItem() && !statisticsTimer->isActive())
+            statisticsTimer->start();
+    });
+    connect(recorder, &Recorder::liveReading, this, &Widget::showCondition);
+    connect(condition, &ConditionMonitor::alarmCrossed, this, &Widget::alarmCrossed);
+    connect(condition, &ConditionMonitor::conditionChanged, this, [this](ItemData* item) {
+        if (item != recorder->activeItem())
+            return;
+        ui->tv->viewport()->update();
+        refreshStatistics();
+    });
     connect(items, &ItemTree::itemRenamed, this, &Widget::updateStatus);
     connect(
         items, &ItemTree::itemRemoving, this, [this](ItemData* item) { fullItems.remove(item); });
@@ -576,6 +642,8 @@ void Widget::showAbout()
 
 bool Widget::eventFilter(QObject* obj, QEvent* event)
 {
+    if (obj == ui->chart && event->type() == QEvent::MouseButtonRelease)
+        statisticsTimer->start();
     if (obj == ui->mainToolBar && event->type() == QEvent::Resize)
         fitMainToolBar();
     if (event->type() == QEvent::ContextMenu) {
@@ -583,8 +651,13 @@ bool Widget::eventFilter(QObject* obj, QEvent* event)
         QList<QAction*> actions;
         if (obj->objectName() == QLatin1String("listWidget"))
             actions << ui->actionClearMsg;
-        else if (obj->objectName() == QLatin1String("tvItems"))
-            actions = itemActions(ui->tvItems->currentIndex());
+        else if (obj->objectName() == QLatin1String("tvItems")) {
+            const QModelIndex current = ui->tvItems->currentIndex();
+            actions = itemActions(current);
+            // Items and "Store Data" have properties; the "Live Data" group has none.
+            if (current.isValid() && current != items->liveGroupIndex())
+                actions << actionItemProperties;
+        }
         if (!actions.isEmpty()) {
             auto* menu = new QMenu(this);
             menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -664,6 +737,8 @@ void Widget::itemSetToActive(QModelIndex index)
     setRunning(false);
     reloadActiveItem();
     updateStatus();
+    refreshStatistics();
+    zoneBadge->setState(SeverityZones::NotGraded, ZoneBadge::NoAlarm, QString());
 }
 
 void Widget::reloadActiveItem()
@@ -954,4 +1029,65 @@ void Widget::exportXls()
 void Widget::exportPdf()
 {
     exporter->exportPdf();
+}
+
+void Widget::showItemProperties()
+{
+    const QModelIndex index = ui->tvItems->currentIndex();
+    ItemData* item = ItemTree::itemAt(index);
+    if (!item || item->type() == ItemData::LiveGroup)
+        return;
+    ItemPropertiesDialog dialog(item->name(), item->unitText(), item->properties(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        item->setProperties(dialog.properties());
+}
+
+void Widget::showCondition(const DmmData* reading)
+{
+    ItemData* item = recorder->activeItem();
+    condition->liveReading(item, reading);
+    const SeverityZones::Grade grade = ConditionMonitor::grade(item, *reading);
+    const ZoneBadge::Alarm alarm = condition->isAbove(item, AlarmMonitor::Danger)
+        ? ZoneBadge::AboveDanger
+        : condition->isAbove(item, AlarmMonitor::Alert) ? ZoneBadge::AboveAlert
+                                                        : ZoneBadge::NoAlarm;
+    const SeverityZones::MachineClass machineClass = item->properties().machineClass;
+    const QString explanation = grade.zone == SeverityZones::NotGraded
+        ? grade.reason
+        : tr("Zone %1: %2 (%3)")
+              .arg(SeverityZones::zoneLetter(grade.zone), SeverityZones::zoneMeaning(grade.zone),
+                  SeverityZones::appliedName(machineClass));
+    zoneBadge->setState(grade.zone, alarm, explanation);
+}
+
+void Widget::alarmCrossed(ItemData* item, const AlarmMonitor::Crossing& crossing)
+{
+    const QString unit = item->unitText();
+    const int decimals = Recorder::decimalsForItem(item);
+    const QString level = crossing.level == AlarmMonitor::Alert ? tr("alert") : tr("danger");
+    const QString value = QString::number(crossing.value, 'f', decimals);
+    const QString threshold = QString::number(crossing.threshold, 'f', decimals);
+    slotMessage(crossing.upwards ? tr("%1: %2 %3 above the %4 level %5 %3")
+                                       .arg(item->name(), value, unit, level, threshold)
+                                 : tr("%1: %2 %3 back below the %4 level %5 %3")
+                                       .arg(item->name(), value, unit, level, threshold));
+    if (crossing.upwards && actionAlarmBeep->isChecked())
+        QApplication::beep();
+}
+
+void Widget::refreshStatistics()
+{
+    statisticsTimer->stop();
+    ItemData* item = recorder->activeItem();
+    if (!item || !statisticsPanel->isVisible())
+        return;
+    const ItemProperties p = item->properties();
+    const StatisticsFigures whole = condition->figures(item);
+    const bool zoomed = ui->chart->isZoomed();
+    StatisticsFigures range;
+    if (zoomed)
+        range = condition->rangeFigures(item, ui->chart->firstIndex(), ui->chart->lastIndex());
+    statisticsPanel->setFigures(whole, zoomed ? &range : nullptr, item->unitText(),
+        Recorder::decimalsForItem(item), p.machineClass != SeverityZones::NoClass,
+        p.alertLevel || p.dangerLevel);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarmmonitor.h"
 #include "dmmdata.h"
 #include "itemdata.h"
 
@@ -16,6 +17,7 @@
 
 struct ColumnHeader;
 class DataModel;
+class ConditionMonitor;
 class DlgDownload;
 class dlgSyncTime;
 class Exporter;
@@ -24,6 +26,8 @@ class ItemTree;
 class MyDmm;
 class Reconnector;
 class Recorder;
+class StatisticsPanel;
+class ZoneBadge;
 class QLabel;
 class QTimer;
 class TvItemModel;
@@ -83,6 +87,9 @@ private slots:
     void reloadActiveItem();
     void on_actionMessages_toggled(bool checked);
     void showAbout();
+    // Brought up to date at once (they follow the readings on a timer otherwise).
+    void updateStatus();
+    void refreshStatistics();
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
@@ -106,9 +113,12 @@ private:
     void connectionLost();
     void itemFull(ItemData* item, int limit);
     void showFull(ItemData* item, bool full);
+    void buildToolkit();
+    void showItemProperties();
+    void showCondition(const DmmData* reading);
+    void alarmCrossed(ItemData* item, const AlarmMonitor::Crossing& crossing);
     void buildMenus();
     void buildStatusBar();
-    void updateStatus();
     void scheduleStatus();
     void fitMainToolBar();
 
@@ -134,6 +144,12 @@ private:
 
     // Items that reached their limit while sampling; their rows say so.
     QSet<ItemData*> fullItems;
+    ConditionMonitor* condition = nullptr;
+    ZoneBadge* zoneBadge = nullptr;
+    StatisticsPanel* statisticsPanel = nullptr;
+    QTimer* statisticsTimer = nullptr;
+    QAction* actionItemProperties = nullptr;
+    QAction* actionAlarmBeep = nullptr;
     QLabel* linkStatus = nullptr;
     QLabel* itemStatus = nullptr;
     QTimer* statusTimer = nullptr;

@@ -42,3 +42,11 @@ void ItemData::clearReadings()
     m_readings.clear();
     qDeleteAll(doomed);
 }
+
+void ItemData::setProperties(const ItemProperties& properties)
+{
+    if (properties == m_properties)
+        return;
+    m_properties = properties;
+    emit propertiesChanged();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itemproperties.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -26,6 +28,8 @@ public:
     DataType type() const { return m_type; }
     QString unitText() const { return m_unitText; }
     void setUnitText(const QString& unitText) { m_unitText = unitText; }
+    ItemProperties properties() const { return m_properties; }
+    void setProperties(const ItemProperties& properties);
 
     // A copy of the pointer list; the readings stay owned by the item.
     QList<DmmData*> readings() const { return m_readings; }
@@ -43,12 +47,14 @@ public:
 
 signals:
     void readingsAboutToBeCleared();
+    void propertiesChanged();
 
 private:
     QString m_name;
     QList<DmmData*> m_readings;
     QString m_unitText;
     DataType m_type;
+    ItemProperties m_properties;
 };
 
 Q_DECLARE_METATYPE(ItemData*)

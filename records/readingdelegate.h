@@ -5,8 +5,9 @@
 class DataModel;
 
 // Draws the reading table's cells and explains them in tool tips, without adding roles to the
-// table model: a reading from the meter's memory carries the time of the download, since the
-// meter keeps no time with its records.
+// table model: rows are tinted by the severity zone of their reading when the shown item has a
+// machine class, and a reading from the meter's memory carries the time of the download, since
+// the meter keeps no time with its records.
 class ReadingDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -19,6 +20,9 @@ public:
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
         const QModelIndex& index) override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
 private:
     const DataModel* model;

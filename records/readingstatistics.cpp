@@ -7,8 +7,7 @@
 
 ReadingStatistics::ReadingStatistics(int blockSize)
     : blockSize(qMax(1, blockSize))
-{
-}
+{ }
 
 void ReadingStatistics::setGrading(SeverityZones::MachineClass machineClass,
     std::optional<double> alert, std::optional<double> danger)
@@ -28,17 +27,31 @@ void ReadingStatistics::add(const DmmData& reading)
 {
     if (blocks.isEmpty() || blocks.last().readings == blockSize)
         blocks.append(Summary());
-    blocks.last().add(reading, *this);
-    total.add(reading, *this);
+    const qint64 ms = reading.dateTime().toMSecsSinceEpoch();
+    blocks.last().add(reading, *this, ms);
+    total.add(reading, *this, ms);
 }
 
 void ReadingStatistics::rebuild(int count, const ReadingAt& readingAt)
 {
     clear();
     blocks.reserve((count + blockSize - 1) / blockSize);
-    for (int i = 0; i < count; ++i) {
-        if (const DmmData* reading = readingAt(i))
-            add(*reading);
+    // Local times are costly to convert: only the first and last reading of each block are asked.
+    const auto timeOf = [&readingAt](int i) {
+        const DmmData* r = readingAt(i);
+        return r ? r->dateTime().toMSecsSinceEpoch() : 0;
+    };
+    for (int first = 0; first < count; first += blockSize) {
+        const int last = qMin(first + blockSize, count) - 1;
+        Summary block;
+        for (int i = first; i <= last; ++i) {
+            if (const DmmData* reading = readingAt(i))
+                block.add(*reading, *this, 0);
+        }
+        block.firstMs = timeOf(first);
+        block.lastMs = timeOf(last);
+        total.merge(block);
+        blocks.append(block);
     }
 }
 
@@ -65,15 +78,19 @@ StatisticsFigures ReadingStatistics::range(int first, int last, const ReadingAt&
         const int end = qMin(blockEnd, last);
         for (; i <= end; ++i) {
             if (const DmmData* reading = readingAt(i))
-                sum.add(*reading, *this);
+                sum.add(*reading, *this, 0);
         }
+    }
+    if (first <= last) {
+        sum.firstMs = readingAt(first)->dateTime().toMSecsSinceEpoch();
+        sum.lastMs = readingAt(last)->dateTime().toMSecsSinceEpoch();
     }
     return sum.figures();
 }
 
-void ReadingStatistics::Summary::add(const DmmData& reading, const ReadingStatistics& rules)
+void ReadingStatistics::Summary::add(
+    const DmmData& reading, const ReadingStatistics& rules, qint64 ms)
 {
-    const qint64 ms = reading.dateTime().toMSecsSinceEpoch();
     if (readings == 0)
         firstMs = ms;
     lastMs = ms;

@@ -76,7 +76,8 @@ private:
         int aboveAlert = 0;
         int aboveDanger = 0;
 
-        void add(const DmmData& reading, const ReadingStatistics& rules);
+        // ms: the reading's time, where the caller needs it (first and last are set by it).
+        void add(const DmmData& reading, const ReadingStatistics& rules, qint64 ms);
         void merge(const Summary& other);
         StatisticsFigures figures() const;
     };

@@ -203,9 +203,10 @@ void WidgetTest::menusAndToolBars()
             "actionItemDownload", "actionSyncTime", "|", "actionExport", "actionOption", "|",
             "actionClose" }));
     QCOMPARE(actionNames(menus.at(1)->menu()->actions()),
-        QStringList(
-            { "actionItemNew", "actionItemRename", "actionItemDelete", "actionItemSetToActive" }));
-    QCOMPARE(actionNames(menus.at(2)->menu()->actions()), QStringList { "actionMessages" });
+        QStringList({ "actionItemNew", "actionItemRename", "actionItemDelete",
+            "actionItemSetToActive", "|", "actionItemProperties" }));
+    QCOMPARE(actionNames(menus.at(2)->menu()->actions()),
+        QStringList({ "actionMessages", "actionAlarmBeep", "" })); // the last: the dock's toggle
     QCOMPARE(actionNames(menus.at(3)->menu()->actions()),
         QStringList({ "actionManual", "actionAbout" }));
 
@@ -456,6 +457,9 @@ void WidgetTest::itemToolBarAndContextMenus()
     QStringList texts;
     for (const QString& name : actions)
         texts << w.findChild<QAction*>(name)->text();
+    // After the tool bar's entries, items and "Store Data" offer their properties.
+    if (!(group == 1 && child < 0))
+        texts << QStringLiteral("Item Properties...");
     ModalDriver driver;
     driver.closeMenu();
     contextMenu(tree(w)->viewport());

@@ -60,7 +60,8 @@ void ToolkitTest::zoneAtEveryBoundary_data()
     for (SeverityZones::MachineClass c : SeverityZones::classes()) {
         const SeverityZones::Limits l = SeverityZones::limits(c);
         const double bounds[] = { l.ab, l.bc, l.cd };
-        const SeverityZones::Zone below[] = { SeverityZones::A, SeverityZones::B, SeverityZones::C };
+        const SeverityZones::Zone below[]
+            = { SeverityZones::A, SeverityZones::B, SeverityZones::C };
         for (int b = 0; b < 3; ++b) {
             const QString name = SeverityZones::key(c) + QStringLiteral(" %1 mm/s").arg(bounds[b]);
             const SeverityZones::Zone lower = below[b];
@@ -81,7 +82,8 @@ void ToolkitTest::zoneAtEveryBoundary()
     QFETCH(SeverityZones::MachineClass, machineClass);
     QFETCH(double, centimetresPerSecond);
     QFETCH(SeverityZones::Zone, zone);
-    const SeverityZones::Grade g = SeverityZones::grade(*reading(centimetresPerSecond), machineClass);
+    const SeverityZones::Grade g
+        = SeverityZones::grade(*reading(centimetresPerSecond), machineClass);
     QCOMPARE(g.zone, zone);
     QCOMPARE(g.velocity, centimetresPerSecond * 10);
     QVERIFY(g.reason.isEmpty());
@@ -95,7 +97,8 @@ void ToolkitTest::notGraded_data()
     QTest::addColumn<QString>("band");
     QTest::addColumn<bool>("withClass");
     QTest::addColumn<QString>("reason");
-    const QString v = QStringLiteral("cm/s"), rms = QStringLiteral("Vrms"), b = QStringLiteral("10-1kHz");
+    const QString v = QStringLiteral("cm/s"), rms = QStringLiteral("Vrms"),
+                  b = QStringLiteral("10-1kHz");
     QTest::newRow("no class") << 0 << v << rms << b << false << "no machine class";
     QTest::newRow("acceleration") << 0 << "m/S2" << rms << b << true << "m/S2 is not a velocity";
     QTest::newRow("displacement") << 0 << "mm" << rms << b << true << "mm is not a velocity";
@@ -117,8 +120,9 @@ void ToolkitTest::notGraded()
     QFETCH(QString, band);
     QFETCH(bool, withClass);
     QFETCH(QString, reason);
-    const SeverityZones::Grade g = SeverityZones::grade(*reading(0.1, state, 0, unit, detection, band),
-        withClass ? SeverityZones::Part1ClassI : SeverityZones::NoClass);
+    const SeverityZones::Grade g
+        = SeverityZones::grade(*reading(0.1, state, 0, unit, detection, band),
+            withClass ? SeverityZones::Part1ClassI : SeverityZones::NoClass);
     QCOMPARE(g.zone, SeverityZones::NotGraded);
     QVERIFY2(g.reason.startsWith(QLatin1String("not graded")) && g.reason.contains(reason),
         qPrintable(g.reason));
@@ -139,17 +143,15 @@ void ToolkitTest::alarmCrossings_data()
     QTest::addColumn<QStringList>("crossings"); // "alert up@i", "danger down@i"
     const double ol = qQNaN();
     // Alert 7.10, danger 11.0: falling back needs a reading below 6.745 and 10.45.
-    QTest::newRow("up once, hovering") << QList<double> { 5, 7.2, 7.0, 7.2, 6.8, 7.3 }
-                                       << QStringList { "alert up@1" };
-    QTest::newRow("down below the hysteresis, up again")
-        << QList<double> { 7.2, 6.7, 7.2 } << QStringList { "alert up@0", "alert down@1", "alert up@2" };
+    QTest::newRow("up once, hovering")
+        << QList<double> { 5, 7.2, 7.0, 7.2, 6.8, 7.3 } << QStringList { "alert up@1" };
+    QTest::newRow("down below the hysteresis, up again") << QList<double> { 7.2, 6.7,
+        7.2 } << QStringList { "alert up@0", "alert down@1", "alert up@2" };
     QTest::newRow("a level is not above itself") << QList<double> { 7.1, 7.1 } << QStringList {};
-    QTest::newRow("both at once, then back down")
-        << QList<double> { 12, 10.5, 10.4, 1 }
-        << QStringList { "alert up@0", "danger up@0", "danger down@2", "alert down@3" };
-    QTest::newRow("over range is above every level")
-        << QList<double> { 1, ol, 1 }
-        << QStringList { "alert up@1", "danger up@1", "danger down@2", "alert down@2" };
+    QTest::newRow("both at once, then back down") << QList<double> { 12, 10.5, 10.4,
+        1 } << QStringList { "alert up@0", "danger up@0", "danger down@2", "alert down@3" };
+    QTest::newRow("over range is above every level") << QList<double> { 1, ol,
+        1 } << QStringList { "alert up@1", "danger up@1", "danger down@2", "alert down@2" };
 }
 
 void ToolkitTest::alarmCrossings()
@@ -199,8 +201,8 @@ void ToolkitTest::statisticsMatchAStraightforwardComputation()
             : kind == 1             ? DmmData::NegativeOverRange
             : kind == 2             ? DmmData::NoReading
                                     : DmmData::Numeric;
-        item.push_back(reading(state == DmmData::Numeric ? random.bounded(2.0) : 0.0, state,
-            1000000 + i * 250));
+        item.push_back(reading(
+            state == DmmData::Numeric ? random.bounded(2.0) : 0.0, state, 1000000 + i * 250));
     }
     const double alert = 0.71, danger = 1.12; // class II's A/B boundary and more, in cm/s
     ReadingStatistics stats(64);
@@ -252,7 +254,8 @@ void ToolkitTest::statisticsMatchAStraightforwardComputation()
     QVERIFY(qAbs(f.mean - mean) < 1e-9);
     QVERIFY(qAbs(f.rms - std::sqrt(sumSquares / count)) < 1e-9);
     const double sd = count > 1 ? std::sqrt(squaredDeviations / (count - 1)) : 0.0;
-    QVERIFY2(qAbs(f.standardDeviation - sd) < 1e-9, qPrintable(QString::number(f.standardDeviation - sd)));
+    QVERIFY2(qAbs(f.standardDeviation - sd) < 1e-9,
+        qPrintable(QString::number(f.standardDeviation - sd)));
     QCOMPARE(f.perZone, perZone);
     QCOMPARE(f.aboveAlert, aboveAlert);
     QCOMPARE(f.aboveDanger, aboveDanger);
