@@ -53,6 +53,7 @@ void Exporter::exportXls()
 
     switch (XlsExport().write(model, headers, fileName)) {
     case XlsExport::Succeeded:
+        emit exported();
         tellOutcome(true);
         break;
     case XlsExport::NoServer:
@@ -84,7 +85,10 @@ void Exporter::exportPdf()
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    tellOutcome(PdfReport::write(model, headers, fileName));
+    const bool written = PdfReport::write(model, headers, fileName);
+    if (written)
+        emit exported();
+    tellOutcome(written);
 }
 
 void Exporter::exportCsv()
@@ -97,7 +101,10 @@ void Exporter::exportCsv()
     const QFileInfo chosen(fileName);
     if (chosen.suffix().isEmpty() && !chosen.exists())
         fileName += QStringLiteral(".csv");
-    tellOutcome(CsvExport::write(model, headers, fileName));
+    const bool written = CsvExport::write(model, headers, fileName);
+    if (written)
+        emit exported();
+    tellOutcome(written);
 }
 
 void Exporter::exportChart()

@@ -35,6 +35,10 @@ public:
     void exportCsv();
     void exportChart();
 
+signals:
+    // The table (the active item's readings) was written to a file.
+    void exported();
+
 private:
     QString askFileName(const QString& caption, const QString& folder, const QString& filter);
     void tellOutcome(bool succeeded);

@@ -19,9 +19,11 @@ class DlgDownload;
 class Exporter;
 class Histogram;
 class ItemTree;
+class JournalNotice;
 class MyDmm;
 class Reconnector;
 class Recorder;
+class SessionCommands;
 class TvItemModel;
 
 namespace Ui {
@@ -78,6 +80,7 @@ private slots:
     void slotSyncTime(QDateTime dt);
     void reloadActiveItem();
     void on_actionMessages_toggled(bool checked);
+    void slotJournalProblem(const QString& text);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
@@ -114,6 +117,11 @@ private:
     ItemTree* items = nullptr;
     Exporter* exporter = nullptr;
     Reconnector* reconnector = nullptr;
+    // The recording journal, restore and session files; it goes before the items do.
+    SessionCommands* sessions = nullptr;
+    JournalNotice* notice = nullptr;
+    QAction* actionSaveSession = nullptr;
+    QAction* actionOpenSession = nullptr;
     // Settings are applied at the first show only, so that restoring a minimised window keeps
     // what the user changed since.
     bool settingsRestored = false;

@@ -198,8 +198,9 @@ void WidgetTest::menusAndToolBars()
     QCOMPARE(menus.at(1)->text(), QStringLiteral("&Help"));
     QCOMPARE(actionNames(menus.at(0)->menu()->actions()),
         QStringList({ "actionConnect", "actionDisconnect", "actionStart", "actionStop",
-            "actionItemDownload", "actionSyncTime", "|", "actionExport", "actionOption",
-            "actionMessages", "|", "actionClose" }));
+            "actionItemDownload", "actionSyncTime", "|", "actionOpenSession", "actionSaveSession",
+            "actionImport", "actionExport", "actionOption", "actionMessages", "|",
+            "actionClose" }));
     QCOMPARE(actionNames(menus.at(1)->menu()->actions()), QStringList { "actionManual" });
 
     auto* bar = w.findChild<QToolBar*>(QStringLiteral("mainToolBar"));
