@@ -134,11 +134,10 @@ void SessionCommands::markActiveSaved()
 
 bool SessionCommands::saveTo(const QString& fileName, QString* error)
 {
-    QList<ItemData*> items;
+    QList<ItemData*> items = tree->liveItems();
     ItemData* store = tree->storeItem();
     if (store && store->readingCount() > 0)
         items << store;
-    items << tree->liveItems();
 
     SessionSaver saver(fileName);
     SessionWriter* writer = saver.open();

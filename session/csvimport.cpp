@@ -13,8 +13,8 @@ const int columnCount = 6;
 
 // One CSV record (RFC 4180) from pos on; pos ends after its line break. False with a reason
 // for a quote out of place or a quoted field that never ends.
-bool nextRecord(const QByteArray& data, int* pos, int* lineBreaks, QList<QByteArray>* fields,
-    QString* reason)
+bool nextRecord(
+    const QByteArray& data, int* pos, int* lineBreaks, QList<QByteArray>* fields, QString* reason)
 {
     fields->clear();
     QByteArray field;

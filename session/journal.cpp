@@ -30,7 +30,10 @@ Journal::Journal(const QString& program, QObject* parent)
     thread.setObjectName(QStringLiteral("journal"));
     worker->moveToThread(&thread);
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &JournalWorker::ready, this, &Journal::ready);
+    connect(worker, &JournalWorker::ready, this, [this](const PendingSession& pending) {
+        opened = true;
+        emit ready(pending);
+    });
     connect(worker, &JournalWorker::written, this, &Journal::written);
     connect(worker, &JournalWorker::failed, this, &Journal::workerFailed);
     connect(worker, &JournalWorker::recovered, this, &Journal::recovered);

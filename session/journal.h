@@ -39,6 +39,8 @@ public:
     // Opens the journal in the background: ready() follows, or failed().
     void start();
     bool hasFailed() const { return failedOnce; }
+    // The journal is open and records this session.
+    bool isOpen() const { return opened && !failedOnce; }
 
     // Each returns the key by which the item is named from then on.
     int addItem(const ItemRecord& item);
@@ -80,4 +82,5 @@ private:
     QBasicTimer flushTimer;
     int nextKey = 1;
     bool failedOnce = false;
+    bool opened = false;
 };

@@ -61,9 +61,9 @@ QString JournalWorker::moveAside()
 {
     const QDir dir(folder);
     const QString path = dir.filePath(journalName());
-    const QString aside = dir.filePath(QStringLiteral("journal-damaged-%1.sqlite")
-                                           .arg(QDateTime::currentDateTime().toString(
-                                               QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
+    const QString aside = dir.filePath(
+        QStringLiteral("journal-damaged-%1.sqlite")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
     if (!QFile::rename(path, aside))
         return QString();
     // The log belongs to the damaged file; the index is rebuilt from it.
@@ -75,7 +75,8 @@ QString JournalWorker::moveAside()
 void JournalWorker::open()
 {
     if (!QDir().mkpath(folder)) {
-        fail(QStringLiteral("the folder %1 cannot be created").arg(QDir::toNativeSeparators(folder)));
+        fail(QStringLiteral("the folder %1 cannot be created")
+                 .arg(QDir::toNativeSeparators(folder)));
         return;
     }
     QString reason;
@@ -151,9 +152,9 @@ bool JournalWorker::tidy(PendingSession* pending, QString* reason)
 
     const qint64 oldest = QDateTime::currentDateTime().addDays(-keepDays).toMSecsSinceEpoch();
     QSqlQuery unsaved(db);
-    unsaved.prepare(QStringLiteral(
-        "SELECT count(DISTINCT i.id), count(r.id) FROM items i JOIN readings r "
-        "ON r.item_id = i.id WHERE i.session_id = ? AND i.saved = 0"));
+    unsaved.prepare(
+        QStringLiteral("SELECT count(DISTINCT i.id), count(r.id) FROM items i JOIN readings r "
+                       "ON r.item_id = i.id WHERE i.session_id = ? AND i.saved = 0"));
     QVector<qint64> doomed;
     for (const Found& session : found) {
         if (isLive(session.id))

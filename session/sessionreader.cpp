@@ -124,9 +124,9 @@ bool SessionReader::items(QList<ItemRecord>* items, qint64 session, bool unsaved
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    QString statement = QStringLiteral(
-        "SELECT i.id, i.name, i.type, i.unit, i.properties, i.saved, "
-        "(SELECT count(*) FROM readings r WHERE r.item_id = i.id) FROM items i");
+    QString statement
+        = QStringLiteral("SELECT i.id, i.name, i.type, i.unit, i.properties, i.saved, "
+                         "(SELECT count(*) FROM readings r WHERE r.item_id = i.id) FROM items i");
     QStringList conditions;
     if (session != 0)
         conditions << QStringLiteral("i.session_id = %1").arg(session);
@@ -148,7 +148,8 @@ bool SessionReader::items(QList<ItemRecord>* items, qint64 session, bool unsaved
         item.saved = query.value(5).toInt() != 0;
         item.readingCount = query.value(6).toInt();
         if (item.type != ItemRecord::LiveMeasure && item.type != ItemRecord::StoreData)
-            return fail(QStringLiteral("item %1 has an unknown type %2").arg(item.id).arg(item.type));
+            return fail(
+                QStringLiteral("item %1 has an unknown type %2").arg(item.id).arg(item.type));
         const QJsonDocument properties
             = QJsonDocument::fromJson(query.value(4).toString().toUtf8());
         if (!properties.isObject())

@@ -35,8 +35,8 @@ SessionWriter* SessionSaver::open()
         error = QStringLiteral("it is not a file");
         return nullptr;
     }
-    QTemporaryFile file(info.absoluteDir().filePath(
-        QStringLiteral(".%1-XXXXXX.tmp").arg(info.fileName())));
+    QTemporaryFile file(
+        info.absoluteDir().filePath(QStringLiteral(".%1-XXXXXX.tmp").arg(info.fileName())));
     file.setAutoRemove(false);
     if (!file.open()) {
         error = file.errorString();

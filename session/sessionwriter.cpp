@@ -35,9 +35,9 @@ QVariant extraOf(const ReadingRecord& reading)
     QJsonArray texts;
     for (int i = 1; i < reading.texts.size(); ++i)
         texts.append(text(reading.texts.at(i)));
-    return QString::fromUtf8(
-        QJsonDocument(QJsonObject { { "values", values }, { "texts", texts } })
-            .toJson(QJsonDocument::Compact));
+    return QString::fromUtf8(QJsonDocument(
+        QJsonObject { { "values", values },
+            { "texts", texts } }).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -251,8 +251,7 @@ qint64 SessionWriter::textId(const QString& value)
     const auto found = textIds.constFind(stored);
     if (found != textIds.constEnd())
         return *found;
-    QSqlQuery& insert
-        = prepared(insertText, "INSERT OR IGNORE INTO texts (text) VALUES (?)");
+    QSqlQuery& insert = prepared(insertText, "INSERT OR IGNORE INTO texts (text) VALUES (?)");
     insert.bindValue(0, stored);
     if (!exec(insert))
         return 0;
@@ -285,13 +284,14 @@ bool SessionWriter::appendReading(qint64 item, const ReadingRecord& reading)
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const bool timed = reading.dateTime.isValid();
     insert.bindValue(0, item);
-    insert.bindValue(1, timed ? QVariant(reading.dateTime.toMSecsSinceEpoch())
-                              : QVariant(QVariant::LongLong));
+    insert.bindValue(
+        1, timed ? QVariant(reading.dateTime.toMSecsSinceEpoch()) : QVariant(QVariant::LongLong));
     insert.bindValue(2, timed ? reading.dateTime.offsetFromUtc() : 0);
     insert.bindValue(3,
         reading.values.isEmpty() ? QVariant(QVariant::Double) : QVariant(reading.values.first()));
     insert.bindValue(4,
-        reading.texts.isEmpty() ? QVariant(QVariant::String) : QVariant(text(reading.texts.first())));
+        reading.texts.isEmpty() ? QVariant(QVariant::String)
+                                : QVariant(text(reading.texts.first())));
     insert.bindValue(5, extraOf(reading));
     insert.bindValue(6, reading.state);
     insert.bindValue(7, reading.fromStore ? 1 : 0);
