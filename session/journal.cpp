@@ -34,7 +34,10 @@ Journal::Journal(const QString& program, QObject* parent)
         opened = true;
         emit ready(pending);
     });
-    connect(worker, &JournalWorker::written, this, &Journal::written);
+    connect(worker, &JournalWorker::written, this, [this] {
+        ++batchesWritten;
+        emit written();
+    });
     connect(worker, &JournalWorker::failed, this, &Journal::workerFailed);
     connect(worker, &JournalWorker::recovered, this, &Journal::recovered);
 }
@@ -116,6 +119,7 @@ void Journal::flush()
     JournalWorker* writer = worker;
     QMetaObject::invokeMethod(writer, [writer, ops = std::move(pending)] { writer->apply(ops); });
     pending = QVector<JournalOp>();
+    ++batchesSent;
 }
 
 void Journal::timerEvent(QTimerEvent* event)

@@ -58,6 +58,11 @@ public:
 
     // Hands the queued changes to the writer now.
     void flush();
+    // Everything given so far is on the disk (or the journal has failed).
+    bool isWritten() const
+    {
+        return failedOnce || (pending.isEmpty() && batchesWritten == batchesSent);
+    }
 
 signals:
     // The journal is open; pending is the last session with readings never saved, if any.
@@ -83,4 +88,6 @@ private:
     int nextKey = 1;
     bool failedOnce = false;
     bool opened = false;
+    int batchesSent = 0;
+    int batchesWritten = 0;
 };

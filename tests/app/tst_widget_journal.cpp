@@ -117,9 +117,9 @@ PendingSession waitForJournal(Widget& w)
 bool waitForWritten(Widget& w)
 {
     Journal* journal = sessions(w)->journal();
-    QSignalSpy written(journal, &Journal::written);
     journal->flush();
-    return written.wait(30000);
+    return QTest::qWaitFor([journal] { return journal->isWritten(); }, 30000)
+        && !journal->hasFailed();
 }
 
 void setEveryFrame(Widget& w)
@@ -390,21 +390,21 @@ void WidgetJournalTest::saveAndOpenSession()
         DmmData* stored = sample(7, 1, "m/S2", true);
         store << describe(stored);
         deliverStored(w, stored);
-        sessions(w)->setFileNameAsker([&](QWidget*, const QString&, const QString& filter,
-                                          bool saving) {
-            return saving && filter.contains(QLatin1String("*.vibview")) ? path : QString();
-        });
+        sessions(w)->setFileNameAsker(
+            [&](QWidget*, const QString&, const QString& filter, bool saving) {
+                return saving && filter.contains(QLatin1String("*.vibview")) ? path : QString();
+            });
         action(w, "actionSaveSession")->trigger();
         QCOMPARE(messages(w).last(),
-            QStringLiteral("The session was saved to %1.vibview.").arg(QDir::toNativeSeparators(path)));
+            QStringLiteral("The session was saved to %1.vibview.")
+                .arg(QDir::toNativeSeparators(path)));
     }
     Widget w;
     // Everything was saved: nothing to restore.
     QVERIFY(waitForJournal(w).isEmpty());
-    sessions(w)->setFileNameAsker(
-        [&](QWidget*, const QString&, const QString&, bool saving) {
-            return saving ? QString() : path + QStringLiteral(".vibview");
-        });
+    sessions(w)->setFileNameAsker([&](QWidget*, const QString&, const QString&, bool saving) {
+        return saving ? QString() : path + QStringLiteral(".vibview");
+    });
     action(w, "actionStart")->trigger();
     deliverLive(w, sample(9, 2, "cm/s"));
     action(w, "actionOpenSession")->trigger();
@@ -424,17 +424,19 @@ void WidgetJournalTest::importAddsItems_data()
     QTest::addColumn<QString>("refusal"); // a part of the message naming the reason
 
     const QByteArray header = "No.,Date/Time,Function,Value,Unit,Frequency(Hz)\r\n";
-    QTest::newRow("CSV export") << header + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
-                                            "2,2026-12-08 14:03:06.250,Vrms, 7.60,cm/s,10-1kHz\r\n"
+    QTest::newRow("CSV export") << header
+            + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
+              "2,2026-12-08 14:03:06.250,Vrms, 7.60,cm/s,10-1kHz\r\n"
                                 << QStringList { "import" } << QString();
     QTest::newRow("CSV with a bad date on line 3")
-        << header + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
-                    "2,2026-13-08 14:03:06,Vrms, 7.60,cm/s,10-1kHz\r\n"
+        << header
+            + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
+              "2,2026-13-08 14:03:06,Vrms, 7.60,cm/s,10-1kHz\r\n"
         << QStringList() << "line 3: \"2026-13-08 14:03:06\" is not a date and time";
     QTest::newRow("a text file") << QByteArray("hello\n") << QStringList()
                                  << "line 1: this is not the header of a vibview CSV export";
-    QTest::newRow("a truncated session") << QByteArray("SQLite format 3\0\x10\0", 19)
-                                         << QStringList() << "not a database";
+    QTest::newRow("a truncated session")
+        << QByteArray("SQLite format 3\0\x10\0", 19) << QStringList() << "not a database";
 }
 
 void WidgetJournalTest::importAddsItems()
@@ -475,9 +477,12 @@ void WidgetJournalTest::faultKeepsRecording_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("said"); // a part of the message
 
-    QTest::newRow("full disk") << "full" << "database or disk is full";
-    QTest::newRow("read-only folder") << "read-only" << "cannot be written";
-    QTest::newRow("damaged journal") << "damaged" << "was moved aside to";
+    QTest::newRow("full disk") << "full"
+                               << "database or disk is full";
+    QTest::newRow("read-only folder") << "read-only"
+                                      << "cannot be written";
+    QTest::newRow("damaged journal") << "damaged"
+                                     << "was moved aside to";
 }
 
 void WidgetJournalTest::faultKeepsRecording()
@@ -492,8 +497,8 @@ void WidgetJournalTest::faultKeepsRecording()
         // Room for the tables and a few pages of readings, as on a disk about to fill up.
         Journal::setPageLimit(12);
     } else if (fault == QLatin1String("read-only")) {
-        QVERIFY(QFile::setPermissions(
-            folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     } else {
         QFile damaged(journalPath);
         QVERIFY(damaged.open(QIODevice::WriteOnly));
@@ -524,7 +529,8 @@ void WidgetJournalTest::faultKeepsRecording()
             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (fault == QLatin1String("damaged")) {
         // The damaged file is kept aside, and a new journal records this session.
-        const QString aside = reported.first().section(QLatin1String("moved aside to "), 1)
+        const QString aside = reported.first()
+                                  .section(QLatin1String("moved aside to "), 1)
                                   .section(QLatin1String(" and a new"), 0, 0);
         QFile kept(aside);
         QVERIFY2(kept.open(QIODevice::ReadOnly), qPrintable(aside));
