@@ -112,8 +112,9 @@ void CsvImportTest::accepts_data()
         << header + "\"7\",2026-01-02 03:04:05,\"Dp\"\"p\",\" 1,5\",mm,\"10-\r\n500Hz\""
         << QStringList { "2026-01-02 03:04:05.000" } << QStringList { " 1,5" } << 7;
     QTest::newRow("byte order mark, record numbers")
-        << "\xEF\xBB\xBF" + header + "12,2026-01-02 03:04:05,Vrms, 1.00,cm/s,10-1kHz\r\n"
-                                     "13,2026-01-02 03:04:06,Vrms, 1.00,cm/s,10-1kHz\r\n"
+        << "\xEF\xBB\xBF" + header
+            + "12,2026-01-02 03:04:05,Vrms, 1.00,cm/s,10-1kHz\r\n"
+              "13,2026-01-02 03:04:06,Vrms, 1.00,cm/s,10-1kHz\r\n"
         << QStringList { "2026-01-02 03:04:05.000", "2026-01-02 03:04:06.000" }
         << QStringList { " 1.00", " 1.00" } << 13;
 }

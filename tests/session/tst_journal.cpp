@@ -151,8 +151,8 @@ void JournalTest::earlierSessionsTidiedAndOffered()
     for (const ItemRecord& item : items)
         names << item.name;
     QCOMPARE(names,
-        QStringList({ now.addDays(-3).toString(Qt::ISODate),
-            now.addDays(-2).toString(Qt::ISODate) }));
+        QStringList(
+            { now.addDays(-3).toString(Qt::ISODate), now.addDays(-2).toString(Qt::ISODate) }));
 
     journal.discardSession(crashed);
     QVERIFY(waitWritten(journal));

@@ -137,13 +137,15 @@ void SessionFileTest::roundTrip_data()
     QTest::newRow("no time, no value, empty texts") << untimed;
     ReadingRecord more = record(5);
     more.values << -2.5 << 1e-9;
-    more.texts << "" << "x,\"y\"";
+    more.texts << ""
+               << "x,\"y\"";
     QTest::newRow("further values and texts") << more;
     ReadingRecord east = record(6);
     east.dateTime = QDateTime(QDate(2026, 3, 29), QTime(2, 30, 0, 1), Qt::OffsetFromUTC, 19800);
     QTest::newRow("UTC offset +05:30") << east;
     ReadingRecord west = record(7);
-    west.dateTime = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -36000);
+    west.dateTime
+        = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -36000);
     QTest::newRow("UTC offset -10:00") << west;
 }
 
@@ -159,8 +161,8 @@ void SessionFileTest::roundTrip()
     store.name = QStringLiteral("Store Data");
     store.type = ItemRecord::StoreData;
     QString error;
-    QVERIFY2(save(path, { item, store }, { { record(0), reading }, {} }, &error),
-        qPrintable(error));
+    QVERIFY2(
+        save(path, { item, store }, { { record(0), reading }, {} }, &error), qPrintable(error));
 
     SessionReader reader;
     std::vector<LoadedItem> loaded;
@@ -212,8 +214,7 @@ void SessionFileTest::refusesDamaged_data()
 
     QTest::newRow("a text file") << QByteArray("No.,Date/Time\r\n") << QStringList()
                                  << "file is not a database";
-    QTest::newRow("an empty file") << QByteArray("") << QStringList()
-                                   << "not a vibview session";
+    QTest::newRow("an empty file") << QByteArray("") << QStringList() << "not a vibview session";
     QTest::newRow("another program's database")
         << QByteArray() << QStringList { "PRAGMA application_id = 42" } << "not a vibview session";
     QTest::newRow("a newer format") << QByteArray() << QStringList { "PRAGMA user_version = 2" }
@@ -256,8 +257,8 @@ void SessionFileTest::refusesDamaged()
         file.write(bytes);
     } else {
         QString error;
-        QVERIFY2(save(path, { ItemRecord() }, { { record(0), record(1) } }, &error),
-            qPrintable(error));
+        QVERIFY2(
+            save(path, { ItemRecord() }, { { record(0), record(1) } }, &error), qPrintable(error));
         QVERIFY(tamper(path, sql));
     }
     SessionReader reader;
@@ -297,7 +298,8 @@ void SessionFileTest::saveReplacesWholeOrNotAtAll()
     }
     QVERIFY(reader.open(path) && reader.items(&items));
     QCOMPARE(items.first().name, QStringLiteral("second"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "kept.vibview" });
+    QCOMPARE(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "kept.vibview" });
 
     SessionSaver nowhere(dir.filePath(QStringLiteral("missing/folder/x.vibview")));
     QVERIFY(!nowhere.open());
