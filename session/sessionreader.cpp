@@ -1,5 +1,6 @@
 #include "sessionreader.h"
 
+#include "readingfetcher.h"
 #include "readingrecord.h"
 #include "sessionschema.h"
 
@@ -167,15 +168,7 @@ bool SessionReader::readings(qint64 item, std::vector<std::unique_ptr<DmmData>>*
 {
     if (!loadTexts())
         return false;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral(
-            "SELECT id, time_ms, utc_offset, value, text, extra, state, from_store, store_index, "
-            "unit_code, unit_text, band, detection, status, battery FROM readings "
-            "WHERE item_id = %1 ORDER BY id")
-                        .arg(item)))
-        return fail(SessionSchema::describe(query.lastError()));
-
+    ReadingFetcher fetcher(db.databaseName(), item);
     std::vector<std::unique_ptr<DmmData>> read;
     // A text is looked up once per run of equal ids, and its string shared by the readings.
     qint64 lastIds[3] = { -1, -1, -1 };
@@ -191,67 +184,77 @@ bool SessionReader::readings(qint64 item, std::vector<std::unique_ptr<DmmData>>*
         *out = lastTexts[slot];
         return true;
     };
-    while (query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        auto damaged = [&](const char* what) {
-            return fail(QStringLiteral("reading %1 has %2").arg(id).arg(QLatin1String(what)));
-        };
-        auto reading = std::make_unique<DmmData>();
-        const QVariant time = query.value(1);
-        const int offset = query.value(2).toInt();
-        if (!time.isNull()) {
-            if (std::abs(offset) > maxOffsetSeconds)
-                return damaged("an impossible UTC offset");
-            // The offset the reading was taken at, so it shows the same time of day anywhere.
-            const QDateTime dateTime
-                = QDateTime::fromMSecsSinceEpoch(time.toLongLong(), Qt::OffsetFromUTC, offset);
-            if (!dateTime.isValid())
-                return damaged("an impossible time");
-            reading->setDateTime(dateTime);
+    int number = 0;
+    QVector<ReadingFetcher::Row> rows;
+    while (fetcher.next(&rows)) {
+        for (const ReadingFetcher::Row& row : qAsConst(rows)) {
+            ++number;
+            auto damaged = [&](const char* what) {
+                return fail(QStringLiteral("item %1, reading %2 has %3")
+                                .arg(item)
+                                .arg(number)
+                                .arg(QLatin1String(what)));
+            };
+            auto reading = std::make_unique<DmmData>();
+            const QVariant& time = row.time;
+            const int offset = row.offset;
+            if (!time.isNull()) {
+                if (std::abs(offset) > maxOffsetSeconds)
+                    return damaged("an impossible UTC offset");
+                // The offset the reading was taken at, so it shows the same time of day anywhere.
+                const QDateTime dateTime
+                    = QDateTime::fromMSecsSinceEpoch(time.toLongLong(), Qt::OffsetFromUTC, offset);
+                if (!dateTime.isValid())
+                    return damaged("an impossible time");
+                reading->setDateTime(dateTime);
+            }
+            if (!row.value.isNull())
+                reading->addValue(row.value.toDouble());
+            if (!row.text.isNull())
+                reading->addText(row.text.toString());
+            if (!row.extra.isNull() && !readExtra(row.extra.toString(), reading.get()))
+                return damaged("damaged further values");
+            const int storeIndex = row.storeIndex;
+            if (storeIndex < 0)
+                return damaged("a negative record number");
+            reading->setStoreIndex(storeIndex);
+
+            const qint64 small = row.small;
+            const int state = int(small & 7) - 1;
+            const int unitCode = int(small >> 4) & 31;
+            const int status = int(small >> 9) & 31;
+            const int battery = int(small >> 14) & 7;
+            if (state > DmmData::NoReading)
+                return damaged("an unknown state");
+            if (unitCode > 15)
+                return damaged("an unknown unit code");
+            if (status > 15)
+                return damaged("unknown status flags");
+            if (battery > 3)
+                return damaged("an unknown battery level");
+            reading->setState(state);
+            reading->setFromStore(small & 8);
+            ReadingRecord::setStatusBits(*reading, status);
+            reading->setBattery(battery);
+
+            const qint64 ids = row.textIds;
+            constexpr qint64 idMask = (qint64(1) << 21) - 1;
+            DmmData::Unit unit;
+            unit.code = unitCode;
+            QString band;
+            QString detection;
+            if (ids < 0 || !text(0, ids & idMask, &unit.text)
+                || !text(1, (ids >> 21) & idMask, &band)
+                || !text(2, (ids >> 42) & idMask, &detection))
+                return damaged("a missing text");
+            reading->setUnit(unit);
+            reading->setBand(band);
+            reading->setDetection(detection);
+            read.push_back(std::move(reading));
         }
-        const QVariant value = query.value(3);
-        if (!value.isNull())
-            reading->addValue(value.toDouble());
-        const QVariant valueText = query.value(4);
-        if (!valueText.isNull())
-            reading->addText(valueText.toString());
-        const QVariant extra = query.value(5);
-        if (!extra.isNull() && !readExtra(extra.toString(), reading.get()))
-            return damaged("damaged further values");
-        const int state = query.value(6).toInt();
-        if (state < DmmData::NegativeOverRange || state > DmmData::NoReading)
-            return damaged("an unknown state");
-        reading->setState(state);
-        reading->setFromStore(query.value(7).toInt() != 0);
-        const int storeIndex = query.value(8).toInt();
-        if (storeIndex < 0)
-            return damaged("a negative record number");
-        reading->setStoreIndex(storeIndex);
-        DmmData::Unit unit;
-        unit.code = query.value(9).toInt();
-        QString band;
-        QString detection;
-        if (!text(0, query.value(10).toLongLong(), &unit.text)
-            || !text(1, query.value(11).toLongLong(), &band)
-            || !text(2, query.value(12).toLongLong(), &detection))
-            return damaged("a missing text");
-        if (unit.code < 0 || unit.code > 15)
-            return damaged("an unknown unit code");
-        reading->setUnit(unit);
-        reading->setBand(band);
-        reading->setDetection(detection);
-        const int status = query.value(13).toInt();
-        const int battery = query.value(14).toInt();
-        if (status < 0 || status > 15)
-            return damaged("unknown status flags");
-        if (battery < 0 || battery > 3)
-            return damaged("an unknown battery level");
-        ReadingRecord::setStatusBits(*reading, status);
-        reading->setBattery(battery);
-        read.push_back(std::move(reading));
     }
-    if (query.lastError().isValid())
-        return fail(SessionSchema::describe(query.lastError()));
+    if (!fetcher.error().isEmpty())
+        return fail(fetcher.error());
     *readings = std::move(read);
     return true;
 }

@@ -226,16 +226,25 @@ void SessionFileTest::refusesDamaged_data()
         << "tables are missing";
     QTest::newRow("a missing text")
         << QByteArray() << QStringList { "DELETE FROM texts WHERE text = 'Vrms'" }
-        << "reading 1 has a missing text";
+        << "item 1, reading 1 has a missing text";
     QTest::newRow("an unknown state")
         << QByteArray() << QStringList { "UPDATE readings SET state = 7 WHERE id = 2" }
-        << "reading 2 has an unknown state";
+        << "item 1, reading 2 has an unknown state";
+    QTest::newRow("a text id out of range")
+        << QByteArray() << QStringList { "UPDATE readings SET band = 5000000 WHERE id = 2" }
+        << "item 1, reading 2 has a missing text";
+    QTest::newRow("a state that is text")
+        << QByteArray() << QStringList { "UPDATE readings SET state = 'x' WHERE id = 1" }
+        << "item 1, reading 1 has an unknown state";
+    QTest::newRow("an unknown unit code")
+        << QByteArray() << QStringList { "UPDATE readings SET unit_code = 16 WHERE id = 2" }
+        << "item 1, reading 2 has an unknown unit code";
     QTest::newRow("an unknown battery level")
         << QByteArray() << QStringList { "UPDATE readings SET battery = 4" }
-        << "reading 1 has an unknown battery level";
+        << "item 1, reading 1 has an unknown battery level";
     QTest::newRow("damaged further values")
         << QByteArray() << QStringList { "UPDATE readings SET extra = '[1' WHERE id = 2" }
-        << "reading 2 has damaged further values";
+        << "item 1, reading 2 has damaged further values";
     QTest::newRow("an unknown item type")
         << QByteArray() << QStringList { "UPDATE items SET type = 0" }
         << "item 1 has an unknown type 0";
