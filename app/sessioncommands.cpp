@@ -9,7 +9,9 @@
 #include "sessionreader.h"
 #include "sessionsaver.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -33,6 +35,13 @@ bool looksLikeSession(const QString& fileName)
     return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
+// The wait cursor while a whole session is read or written.
+struct Busy
+{
+    Busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Busy() { QApplication::restoreOverrideCursor(); }
+};
+
 } // namespace
 
 SessionCommands::SessionCommands(
@@ -45,6 +54,8 @@ SessionCommands::SessionCommands(
     , asker(&SessionCommands::askWithDialog)
 {
     itemJournal = std::make_unique<ItemJournal>(tree, recorder, sessionJournal.get());
+    if (window)
+        window->installEventFilter(this);
     connect(sessionJournal.get(), &Journal::ready, this, &SessionCommands::journalReady);
     connect(sessionJournal.get(), &Journal::failed, this, [this](const QString& reason) {
         emit problem(tr("The recording journal %1 cannot be written: %2. Recording goes on in "
@@ -67,6 +78,13 @@ SessionCommands::~SessionCommands()
 void SessionCommands::start()
 {
     sessionJournal->start();
+}
+
+bool SessionCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window && event->type() == QEvent::Close)
+        sessionJournal->endSession();
+    return QObject::eventFilter(watched, event);
 }
 
 void SessionCommands::setFileNameAsker(FileNameAsker asker)
@@ -107,6 +125,7 @@ void SessionCommands::restore()
     if (pending.isEmpty())
         return;
     QString error;
+    const Busy busy;
     if (!itemJournal->restore(pending.session, &error)) {
         emit problem(tr("The last session could not be restored: %1.").arg(error));
         return;
@@ -227,7 +246,12 @@ void SessionCommands::saveSession()
     if (chosen.suffix().isEmpty() && !chosen.exists())
         fileName += QStringLiteral(".vibview");
     QString error;
-    if (!saveTo(fileName, &error)) {
+    bool saved = false;
+    {
+        const Busy busy;
+        saved = saveTo(fileName, &error);
+    }
+    if (!saved) {
         warn(tr("The session could not be saved to %1: %2.")
                  .arg(QDir::toNativeSeparators(fileName), error));
         return;
@@ -241,7 +265,12 @@ void SessionCommands::openSession()
     if (fileName.isEmpty())
         return;
     QString error;
-    if (!importFrom(fileName, true, &error))
+    bool added = false;
+    {
+        const Busy busy;
+        added = importFrom(fileName, true, &error);
+    }
+    if (!added)
         warn(tr("The session %1 cannot be opened: %2.")
                  .arg(QDir::toNativeSeparators(fileName), error));
 }
@@ -253,7 +282,12 @@ void SessionCommands::importFile()
     if (fileName.isEmpty())
         return;
     QString error;
-    if (!importFrom(fileName, false, &error))
+    bool added = false;
+    {
+        const Busy busy;
+        added = importFrom(fileName, false, &error);
+    }
+    if (!added)
         warn(tr("The file %1 cannot be imported: %2.")
                  .arg(QDir::toNativeSeparators(fileName), error));
 }

@@ -64,6 +64,10 @@ signals:
     // Items or readings were added outside the recorder: the views may need to show them.
     void itemsAdded();
 
+protected:
+    // The window's close ends the session in the journal.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void journalReady(const PendingSession& found);
     QString askFileName(const QString& caption, const QString& filter, bool saving);

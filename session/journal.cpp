@@ -211,3 +211,10 @@ void Journal::discardSession(qint64 session)
     op.stored = session;
     enqueue(std::move(op), true);
 }
+
+void Journal::endSession()
+{
+    JournalOp op;
+    op.kind = JournalOp::EndSession;
+    enqueue(std::move(op), true);
+}

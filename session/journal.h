@@ -55,6 +55,8 @@ public:
     void removeItem(int key);
     // Removes an earlier session and everything in it.
     void discardSession(qint64 session);
+    // Marks this session ended (the window closed); the destructor does it as well.
+    void endSession();
 
     // Hands the queued changes to the writer now.
     void flush();

@@ -234,6 +234,8 @@ bool JournalWorker::applyOne(const JournalOp& op)
     }
     if (op.kind == JournalOp::DiscardSession)
         return op.stored == session || writer.removeSession(op.stored);
+    if (op.kind == JournalOp::EndSession)
+        return writer.endSession(session, QDateTime::currentDateTime());
 
     const qint64 item = stored.value(op.key);
     // Changes to an item the journal never had (it was added while the journal failed) are

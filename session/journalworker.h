@@ -28,6 +28,7 @@ struct JournalOp
         ClearItem,
         RemoveItem,
         DiscardSession,
+        EndSession, // the window closed; it may still record if shown again
     };
 
     Kind kind = AppendReading;

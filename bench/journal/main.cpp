@@ -106,8 +106,8 @@ double journalCpuPercent(const QString& folder)
 bool writeLargeSession(const QString& folder)
 {
     SessionWriter writer;
-    if (!writer.open(QDir(folder).filePath(QStringLiteral("journal.sqlite")),
-            SessionWriter::Mode::Journal)
+    if (!writer.open(
+            QDir(folder).filePath(QStringLiteral("journal.sqlite")), SessionWriter::Mode::Journal)
         || !writer.begin())
         return false;
     const QDateTime start = QDateTime::currentDateTime().addSecs(-3 * 3600);

@@ -26,6 +26,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -122,6 +124,24 @@ bool waitForWritten(Widget& w)
         && !journal->hasFailed();
 }
 
+// Sessions in the journal that are marked ended.
+int endedSessions()
+{
+    int ended = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "probe");
+        db.setDatabaseName(Journal::filePath());
+        QSqlQuery query(db);
+        if (db.open()
+            && query.exec(
+                QStringLiteral("SELECT count(*) FROM sessions WHERE ended_ms IS NOT NULL"))
+            && query.next())
+            ended = query.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("probe");
+    return ended;
+}
+
 void setEveryFrame(Widget& w)
 {
     ModalDriver driver;
@@ -188,6 +208,8 @@ void WidgetJournalTest::init()
 
 void WidgetJournalTest::cleanup()
 {
+    // Closing a window writes its settings beside the test.
+    QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml"));
     MyDmm::setPortOverride(QString());
     Journal::setFolderOverride(QString());
     Journal::setPageLimit(0);
@@ -312,10 +334,14 @@ void WidgetJournalTest::discardForgetsTheSession()
 {
     {
         Widget w;
+        w.show();
         waitForJournal(w);
         action(w, "actionStart")->trigger();
         deliverLive(w, sample(1, 2, "cm/s"));
+        // Closing the window ends its session, while the window is still there.
+        QVERIFY(w.close());
         QVERIFY(waitForWritten(w));
+        QCOMPARE(endedSessions(), 1);
     }
     {
         Widget w;
