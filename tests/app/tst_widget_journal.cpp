@@ -15,6 +15,7 @@
 #include "readingrecord.h"
 #include "recorder.h"
 #include "sessioncommands.h"
+#include "sessionsaver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -122,6 +123,32 @@ bool waitForWritten(Widget& w)
     journal->flush();
     return QTest::qWaitFor([journal] { return journal->isWritten(); }, 30000)
         && !journal->hasFailed();
+}
+
+// The bytes of a session file with one item of two readings, the second at .250 s.
+QByteArray sessionFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pump.vibview"));
+    {
+        SessionSaver saver(path);
+        SessionWriter* writer = saver.open();
+        if (!writer)
+            return QByteArray();
+        ItemRecord item;
+        item.name = QStringLiteral("Pump");
+        item.unit = QStringLiteral("cm/s");
+        const qint64 id = writer->addItem(writer->beginSession(QDateTime(), "test"), item, 1);
+        for (int n = 0; n < 2; ++n) {
+            std::unique_ptr<DmmData> reading(sample(n, 2, "cm/s"));
+            reading->setDateTime(QDateTime(QDate(2026, 12, 8), QTime(14, 3, 5 + n, 250 * n)));
+            writer->appendReading(id, ReadingRecord::of(*reading));
+        }
+        if (!saver.commit())
+            return QByteArray();
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Sessions in the journal that are marked ended.
@@ -454,6 +481,7 @@ void WidgetJournalTest::importAddsItems_data()
             + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
               "2,2026-12-08 14:03:06.250,Vrms, 7.60,cm/s,10-1kHz\r\n"
                                 << QStringList { "import" } << QString();
+    QTest::newRow("session file") << sessionFile() << QStringList { "Pump" } << QString();
     QTest::newRow("CSV with a bad date on line 3")
         << header
             + "1,2026-12-08 14:03:05,Vrms, 7.52,cm/s,10-1kHz\r\n"
