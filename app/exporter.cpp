@@ -56,6 +56,7 @@ void Exporter::exportXls()
 
     switch (XlsExport().write(model, headers, fileName)) {
     case XlsExport::Succeeded:
+        emit exported();
         tellOutcome(true, fileName);
         break;
     case XlsExport::NoServer:
@@ -91,7 +92,10 @@ void Exporter::exportPdf()
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    tellOutcome(PdfReport::write(model, headers, fileName), fileName);
+    const bool written = PdfReport::write(model, headers, fileName);
+    if (written)
+        emit exported();
+    tellOutcome(written, fileName);
 }
 
 void Exporter::exportCsv()
@@ -104,7 +108,10 @@ void Exporter::exportCsv()
     const QFileInfo chosen(fileName);
     if (chosen.suffix().isEmpty() && !chosen.exists())
         fileName += QStringLiteral(".csv");
-    tellOutcome(CsvExport::write(model, headers, fileName), fileName);
+    const bool written = CsvExport::write(model, headers, fileName);
+    if (written)
+        emit exported();
+    tellOutcome(written, fileName);
 }
 
 void Exporter::exportChart()

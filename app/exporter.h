@@ -38,6 +38,8 @@ public:
 signals:
     // One line for the message list per export: the file written, or the failure.
     void message(const QString& text);
+    // The table (the active item's readings) was written to a file.
+    void exported();
 
 private:
     QString askFileName(const QString& caption, const QString& folder, const QString& filter);

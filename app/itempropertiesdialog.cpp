@@ -8,8 +8,8 @@
 
 #include <cmath>
 
-ItemPropertiesDialog::ItemPropertiesDialog(const QString& itemName, const QString& unit,
-    const ItemProperties& properties, QWidget* parent)
+ItemPropertiesDialog::ItemPropertiesDialog(
+    const QString& itemName, const QString& unit, const ItemProperties& properties, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::ItemPropertiesDialog)
 {

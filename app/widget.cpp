@@ -12,6 +12,7 @@
 #include "histogram.h"
 #include "itempropertiesdialog.h"
 #include "itemtree.h"
+#include "journalnotice.h"
 #include "mydmm.h"
 #include "openfailure.h"
 #include "optiondialog.h"
@@ -19,6 +20,7 @@
 #include "readoutpanel.h"
 #include "reconnector.h"
 #include "recorder.h"
+#include "sessioncommands.h"
 #include "settingsfile.h"
 #include "statisticspanel.h"
 #include "tvitemmodel.h"
@@ -100,6 +102,9 @@ Widget::Widget(QWidget* parent)
 
 Widget::~Widget()
 {
+    // The session ends while its items are all there.
+    delete sessions;
+    sessions = nullptr;
     dmm->close();
     delete dmm;
     dmm = nullptr;
@@ -170,6 +175,12 @@ void Widget::initWidget()
     buildStatusBar();
     buildToolkit();
 
+    // The journal's notice sits above the views.
+    notice = new JournalNotice(ui->widget);
+    ui->gridLayout->removeWidget(ui->splitter);
+    ui->gridLayout->addWidget(notice, 0, 0);
+    ui->gridLayout->addWidget(ui->splitter, 1, 0);
+
     itemIcon = QIcon(QStringLiteral(":/image/measure.png"));
 
     ui->tvItems->setHeaderHidden(true);
@@ -239,6 +250,13 @@ void Widget::buildMenus()
     file->addAction(ui->actionItemDownload);
     file->addAction(ui->actionSyncTime);
     file->addSeparator();
+    actionOpenSession = new QAction(tr("Open Session..."), this);
+    actionOpenSession->setObjectName(QStringLiteral("actionOpenSession"));
+    actionSaveSession = new QAction(tr("Save Session..."), this);
+    actionSaveSession->setObjectName(QStringLiteral("actionSaveSession"));
+    file->addAction(actionOpenSession);
+    file->addAction(actionSaveSession);
+    file->addAction(ui->actionImport);
     file->addAction(ui->actionExport);
     file->addAction(ui->actionOption);
     file->addSeparator();
@@ -421,6 +439,19 @@ void Widget::initConnec()
     connect(items, &ItemTree::itemRenamed, this, &Widget::updateStatus);
     connect(
         items, &ItemTree::itemRemoving, this, [this](ItemData* item) { fullItems.remove(item); });
+
+    sessions = new SessionCommands(this, items, recorder, this);
+    sessions->setObjectName(QStringLiteral("sessions"));
+    connect(sessions, &SessionCommands::restoreOffered, notice, &JournalNotice::offerRestore);
+    connect(sessions, &SessionCommands::problem, this, &Widget::slotJournalProblem);
+    connect(sessions, &SessionCommands::message, this, &Widget::slotMessage);
+    connect(sessions, &SessionCommands::itemsAdded, this, &Widget::reloadActiveItem);
+    connect(notice, &JournalNotice::restoreRequested, sessions, &SessionCommands::restore);
+    connect(notice, &JournalNotice::discardRequested, sessions, &SessionCommands::discard);
+    connect(exporter, &Exporter::exported, sessions, &SessionCommands::markActiveSaved);
+    connect(actionSaveSession, &QAction::triggered, sessions, &SessionCommands::saveSession);
+    connect(actionOpenSession, &QAction::triggered, sessions, &SessionCommands::openSession);
+    sessions->start();
 
     connect(reconnector, &Reconnector::lost, this, &Widget::connectionLost);
     connect(reconnector, &Reconnector::reconnected, this, [this](const QString& port) {
@@ -605,11 +636,20 @@ void Widget::on_actionClearMsg_triggered()
     ui->listWidget->clear();
 }
 
-void Widget::on_actionImport_triggered() { }
+void Widget::on_actionImport_triggered()
+{
+    sessions->importFile();
+}
 
 void Widget::on_actionMessages_toggled(bool checked)
 {
     ui->listWidget->setVisible(checked);
+}
+
+void Widget::slotJournalProblem(const QString& text)
+{
+    slotMessage(text);
+    notice->showProblem(text);
 }
 
 void Widget::slotMessage(QString msg)

@@ -23,6 +23,7 @@ class dlgSyncTime;
 class Exporter;
 class Histogram;
 class ItemTree;
+class JournalNotice;
 class MyDmm;
 class Reconnector;
 class Recorder;
@@ -30,6 +31,7 @@ class StatisticsPanel;
 class ZoneBadge;
 class QLabel;
 class QTimer;
+class SessionCommands;
 class TvItemModel;
 
 namespace Ui {
@@ -90,6 +92,7 @@ private slots:
     // Brought up to date at once (they follow the readings on a timer otherwise).
     void updateStatus();
     void refreshStatistics();
+    void slotJournalProblem(const QString& text);
 
 protected:
     bool eventFilter(QObject* obj, QEvent* event) override;
@@ -136,6 +139,11 @@ private:
     ItemTree* items = nullptr;
     Exporter* exporter = nullptr;
     Reconnector* reconnector = nullptr;
+    // The recording journal, restore and session files; it goes before the items do.
+    SessionCommands* sessions = nullptr;
+    JournalNotice* notice = nullptr;
+    QAction* actionSaveSession = nullptr;
+    QAction* actionOpenSession = nullptr;
     // Settings are applied at the first show only, so that restoring a minimised window keeps
     // what the user changed since.
     bool settingsRestored = false;

@@ -5,8 +5,7 @@
 
 ConditionMonitor::ConditionMonitor(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 ConditionMonitor::~ConditionMonitor() = default;
 

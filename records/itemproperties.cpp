@@ -34,7 +34,8 @@ QJsonObject ItemProperties::toJson() const
 ItemProperties ItemProperties::fromJson(const QJsonObject& json)
 {
     ItemProperties p;
-    p.machineClass = SeverityZones::classFromKey(json.value(QStringLiteral("machineClass")).toString());
+    p.machineClass
+        = SeverityZones::classFromKey(json.value(QStringLiteral("machineClass")).toString());
     p.alertLevel = level(json.value(QStringLiteral("alertLevel")));
     p.dangerLevel = level(json.value(QStringLiteral("dangerLevel")));
     p.note = json.value(QStringLiteral("note")).toString();

@@ -52,8 +52,8 @@ StatisticsPanel::StatisticsPanel(QWidget* parent)
     setObjectName(QStringLiteral("statisticsPanel"));
     const QString rowNames[RowCount] = { tr("Readings"), tr("Minimum"), tr("Maximum"), tr("Mean"),
         tr("RMS"), tr("Standard deviation"), tr("First"), tr("Last"), tr("Duration"), tr("Zone A"),
-        tr("Zone B"), tr("Zone C"), tr("Zone D"), tr("Above alert level"),
-        tr("Above danger level"), tr("Over range"), tr("No reading") };
+        tr("Zone B"), tr("Zone C"), tr("Zone D"), tr("Above alert level"), tr("Above danger level"),
+        tr("Over range"), tr("No reading") };
     auto* itemTitle = new QLabel(tr("Item"), this);
     QFont bold = itemTitle->font();
     bold.setBold(true);

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qt5-image-formats-plugins
+    libqt5sql5-sqlite sqlite3
     libudev-dev libgsf-1-dev
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd poppler-utils

@@ -90,14 +90,18 @@ void ConditionTest::badgeFollowsTheReadout_data()
     QTest::addColumn<int>("zone");
     QTest::addColumn<int>("alarm");
     // Class II: A/B 1.12, B/C 2.8, C/D 7.1 mm/s; alert 0.71 and danger 1.12 cm/s.
-    QTest::newRow("zone A") << "0.10" << "Vrms" << int(SeverityZones::A) << int(ZoneBadge::NoAlarm);
-    QTest::newRow("zone C") << "0.50" << "Vrms" << int(SeverityZones::C) << int(ZoneBadge::NoAlarm);
+    QTest::newRow("zone A") << "0.10"
+                            << "Vrms" << int(SeverityZones::A) << int(ZoneBadge::NoAlarm);
+    QTest::newRow("zone C") << "0.50"
+                            << "Vrms" << int(SeverityZones::C) << int(ZoneBadge::NoAlarm);
     QTest::newRow("zone D, above alert")
-        << "0.80" << "Vrms" << int(SeverityZones::D) << int(ZoneBadge::AboveAlert);
-    QTest::newRow("above danger") << "1.50" << "Vrms" << int(SeverityZones::D)
-                                  << int(ZoneBadge::AboveDanger);
+        << "0.80"
+        << "Vrms" << int(SeverityZones::D) << int(ZoneBadge::AboveAlert);
+    QTest::newRow("above danger") << "1.50"
+                                  << "Vrms" << int(SeverityZones::D) << int(ZoneBadge::AboveDanger);
     QTest::newRow("peak detection is not graded")
-        << "0.10" << "Ap" << int(SeverityZones::NotGraded) << int(ZoneBadge::NoAlarm);
+        << "0.10"
+        << "Ap" << int(SeverityZones::NotGraded) << int(ZoneBadge::NoAlarm);
 }
 
 void ConditionTest::badgeFollowsTheReadout()
@@ -118,11 +122,12 @@ void ConditionTest::badgeFollowsTheReadout()
     QVERIFY(!badge->toolTip().isEmpty());
     // The table tells the same zone in its tool tip.
     auto* view = w.findChild<QTableView*>(QStringLiteral("tv"));
-    const QString tip = static_cast<ReadingDelegate*>(view->itemDelegate())
-                            ->toolTip(view->model()->index(0, 3));
+    const QString tip
+        = static_cast<ReadingDelegate*>(view->itemDelegate())->toolTip(view->model()->index(0, 3));
     QVERIFY2(zone == SeverityZones::NotGraded
             ? tip.startsWith(QLatin1String("not graded"))
-            : tip.startsWith(QStringLiteral("Zone ") + SeverityZones::zoneLetter(SeverityZones::Zone(zone))),
+            : tip.startsWith(
+                QStringLiteral("Zone ") + SeverityZones::zoneLetter(SeverityZones::Zone(zone))),
         qPrintable(tip));
 }
 

@@ -200,8 +200,8 @@ void WidgetTest::menusAndToolBars()
     QCOMPARE(menus.at(3)->text(), QStringLiteral("&Help"));
     QCOMPARE(actionNames(menus.at(0)->menu()->actions()),
         QStringList({ "actionConnect", "actionDisconnect", "actionStart", "actionStop",
-            "actionItemDownload", "actionSyncTime", "|", "actionExport", "actionOption", "|",
-            "actionClose" }));
+            "actionItemDownload", "actionSyncTime", "|", "actionOpenSession", "actionSaveSession",
+            "actionImport", "actionExport", "actionOption", "|", "actionClose" }));
     QCOMPARE(actionNames(menus.at(1)->menu()->actions()),
         QStringList({ "actionItemNew", "actionItemRename", "actionItemDelete",
             "actionItemSetToActive", "|", "actionItemProperties" }));

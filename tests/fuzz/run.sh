@@ -10,7 +10,7 @@ root=$PWD
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(framing settings xlswriter devicechange)
+[ ${#targets[@]} -eq 0 ] && targets=(framing settings xlswriter devicechange csvimport sessionreader)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 # The build paints its icons with a sanitized helper: Qt's offscreen plug-in leaks at exit.
@@ -33,10 +33,13 @@ for target in "${targets[@]}"; do
     artifacts=$build/fuzz-artifacts/$target
     log=$build/fuzz-$target.log
     mkdir -p "$work" "$artifacts"
+    # A session file is an SQLite database of several pages.
+    max_len=4096
+    [ "$target" = sessionreader ] && max_len=16384
     echo "fuzz_$target: ${seconds}s"
     # New inputs go into the first (working) folder; the seeds and regressions stay as they are.
     if "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -max_len=4096 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+        -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$artifacts/" \
         "$work" "tests/fuzz/corpus/$target" "tests/fuzz/regressions/$target" >"$log" 2>&1; then
         grep -E '^stat::(number_of_executed_units|peak_rss_mb)|cov: ' "$log" | tail -3
     else

@@ -218,6 +218,7 @@ void PackageTest::depends_data()
     QTest::newRow("Qt serial port") << "libqt5serialport5";
     QTest::newRow("udev library") << "libudev1";
     QTest::newRow("structured files") << "libgsf-1-114";
+    QTest::newRow("SQLite driver of Qt") << "libqt5sql5-sqlite";
 }
 
 void PackageTest::depends()

@@ -6,6 +6,7 @@
 #include "dlgexport.h"
 #include "dlgsynctime.h"
 #include "dmmdata.h"
+#include "journal.h"
 #include "optiondialog.h"
 #include "widget.h"
 
@@ -19,6 +20,7 @@
 #include <QPdfWriter>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -64,6 +66,10 @@ QImage picture(QWidget& widget)
 QMap<QString, QImage> takeScreenshots()
 {
     QMap<QString, QImage> shots;
+    // A journal of its own: nothing of an earlier build is offered in the pictures, and nothing
+    // is left in the builder's data folder.
+    QTemporaryDir journalFolder;
+    Journal::setFolderOverride(journalFolder.path());
 
     Widget w;
     w.resize(1000, 600);
