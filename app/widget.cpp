@@ -181,6 +181,7 @@ void Widget::initWidget()
     ui->tvItems->setModel(itemModel);
 
     items = new ItemTree(itemModel, itemIcon, this);
+    exporter->setItemTree(items);
     items->addGroups(tr("Store Data"), QIcon(QStringLiteral(":/image/rom.png")), tr("Live Data"),
         QIcon(QStringLiteral(":/image/live.png")));
     recorder->setStoreItem(items->storeItem());
@@ -446,6 +447,7 @@ void Widget::saveSettings()
     values.infinite = dmm->infinite();
     values.sampleRate = dmm->sampleRate();
     values.skipRepeat = dmm->skipRepeat();
+    values.exportFolder = exporter->exportFolder();
     if (!SettingsFile().write(values))
         QMessageBox::warning(this, QString(), tr("Can not open file."), QMessageBox::Ok);
 }
@@ -471,6 +473,8 @@ void Widget::restoreSettings()
         dmm->setSampleRate(*values.sampleRate);
     if (values.skipRepeat)
         dmm->setSkipRepeat(*values.skipRepeat);
+    if (values.exportFolder)
+        exporter->setExportFolder(*values.exportFolder);
     applyLimits();
 }
 
@@ -1015,6 +1019,15 @@ void Widget::on_actionExport_triggered()
     }
     case dlgExport::Csv:
         exporter->exportCsv();
+        break;
+    case dlgExport::Workbook:
+        exporter->exportWorkbook();
+        break;
+    case dlgExport::Report:
+        exporter->exportReport();
+        break;
+    case dlgExport::AllItems:
+        exporter->exportAllItems();
         break;
     default:
         break;

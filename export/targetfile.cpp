@@ -1,5 +1,6 @@
 #include "targetfile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 TargetFile::TargetFile(const QString& fileName)
@@ -25,8 +26,16 @@ QIODevice* TargetFile::device()
 
 bool TargetFile::commit()
 {
-    if (!inPlace)
+    if (!inPlace) {
+        // A write that a full disk or a file size limit cut short is not always reported as an
+        // error; what reached the file is compared with what was written to it.
+        if (!file.flush() || file.size() < file.pos()) {
+            file.cancelWriting();
+            truncated = true;
+            return false;
+        }
         return file.commit();
+    }
     const bool flushed = deviceFile.flush();
     const bool clean = deviceFile.error() == QFileDevice::NoError;
     deviceFile.close();
@@ -35,5 +44,8 @@ bool TargetFile::commit()
 
 QString TargetFile::errorString() const
 {
+    if (truncated)
+        return QCoreApplication::translate(
+            "TargetFile", "The file could not be written completely; the disk may be full.");
     return inPlace ? deviceFile.errorString() : file.errorString();
 }

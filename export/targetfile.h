@@ -24,6 +24,7 @@ public:
 
 private:
     bool inPlace;
+    bool truncated = false;
     QSaveFile file;
     QFile deviceFile;
 };
