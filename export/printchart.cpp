@@ -93,6 +93,7 @@ void PrintChart::paint(QPainter& painter, const QRectF& area) const
     painter.save();
     QFont font = painter.font();
     font.setPixelSize(8);
+    font.setBold(false);
     painter.setFont(font);
     const QFontMetricsF metrics(font);
 

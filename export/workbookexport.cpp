@@ -300,11 +300,11 @@ ExportResult WorkbookExport::writeItems(const QList<const ItemData*>& items,
                     break;
                 }
                 worksheet_set_column(sheet, Number, Number, 9, nullptr);
-                worksheet_set_column(sheet, Time, Time, 24, nullptr);
+                worksheet_set_column(sheet, Time, Time, 28, nullptr);
                 worksheet_set_column(sheet, Function, Function, 10, nullptr);
                 worksheet_set_column(sheet, Value, Value, 10, nullptr);
                 worksheet_set_column(sheet, Unit, Unit, 8, nullptr);
-                worksheet_set_column(sheet, Band, Band, 14, nullptr);
+                worksheet_set_column(sheet, Band, Band, 17, nullptr);
                 if (graded)
                     worksheet_set_column(sheet, zoneColumn, zoneColumn, 6, nullptr);
                 lxw_row_col_options hidden {};
