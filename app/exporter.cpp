@@ -3,13 +3,21 @@
 #include "csvexport.h"
 #include "datamodel.h"
 #include "dmmchart.h"
+#include "exportfilename.h"
+#include "itemdata.h"
+#include "itemtree.h"
+#include "measurementreport.h"
 #include "pdfreport.h"
+#include "pictureexport.h"
+#include "workbookexport.h"
 #include "xlsexport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 Exporter::Exporter(QWidget* window, DataModel* model, const QList<ColumnHeader*>& headers,
     DMMChart* chart, QObject* parent)
@@ -19,7 +27,12 @@ Exporter::Exporter(QWidget* window, DataModel* model, const QList<ColumnHeader*>
     , headers(headers)
     , chart(chart)
     , asker(&Exporter::askWithDialog)
-{ }
+{
+    // Until the first export, the user's documents folder (the working folder of a program
+    // started from a menu is no place the user chose).
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    folder = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
 
 void Exporter::setFileNameAsker(FileNameAsker asker)
 {
@@ -32,32 +45,77 @@ QString Exporter::askWithDialog(
     return QFileDialog::getSaveFileName(parent, caption, folder, filter);
 }
 
-QString Exporter::askFileName(const QString& caption, const QString& folder, const QString& filter)
+void Exporter::setItemTree(ItemTree* tree)
 {
-    return asker(window, caption, folder, filter);
+    this->tree = tree;
 }
 
-void Exporter::tellOutcome(bool succeeded, const QString& fileName)
+void Exporter::setExportFolder(const QString& folder)
+{
+    if (!folder.isEmpty())
+        this->folder = folder;
+}
+
+QString Exporter::shownItemName() const
+{
+    const ItemData* item = model ? model->shownItem() : nullptr;
+    return item ? item->name() : QString();
+}
+
+QString Exporter::askFileName(const QString& caption, const QString& filter,
+    const QString& extension, const QString& itemName)
+{
+    const QString suggested
+        = ExportFileName::suggested(itemName, QDateTime::currentDateTime(), extension);
+    const QString typed = asker(window, caption, QDir(folder).filePath(suggested), filter);
+    if (typed.isEmpty())
+        return typed;
+    // A device in the file's place (a pipe, a printer port) is written as named.
+    const QFileInfo chosen(typed);
+    if (chosen.exists() && !chosen.isFile() && !chosen.isDir())
+        return typed;
+    return ExportFileName::completed(typed, extension);
+}
+
+QList<const ItemData*> Exporter::shownItem() const
+{
+    const ItemData* item = model ? model->shownItem() : nullptr;
+    return item ? QList<const ItemData*> { item } : QList<const ItemData*> {};
+}
+
+void Exporter::tellOutcome(
+    const ExportResult& result, const QString& fileName, const QList<const ItemData*>& written)
 {
     const QString shown = QDir::toNativeSeparators(fileName);
-    emit message(succeeded ? tr("Exported %1.").arg(shown) : tr("Export to %1 failed.").arg(shown));
-    if (succeeded)
+    if (result.ok) {
+        if (!written.isEmpty())
+            emit exported(written);
+        // The next export starts where this one went.
+        const QFileInfo written(fileName);
+        if (written.isFile())
+            folder = written.absolutePath();
+        emit message(tr("Exported %1.").arg(shown));
         QMessageBox::information(window, QString(), tr("The datas is exported successfully."));
-    else
-        QMessageBox::information(window, QString(), tr("The datas is exported failed."));
+        return;
+    }
+    emit message(result.reason.isEmpty() ? tr("Export to %1 failed.").arg(shown)
+                                         : tr("Export to %1 failed: %2").arg(shown, result.reason));
+    QMessageBox box(QMessageBox::Information, QString(), tr("The datas is exported failed."),
+        QMessageBox::Ok, window);
+    box.setInformativeText(result.reason);
+    box.exec();
 }
 
 void Exporter::exportXls()
 {
-    const QString fileName = askFileName(
-        tr("Export the datas to a excel file."), QString(), QStringLiteral("Excel File(*.xls)"));
+    const QString fileName = askFileName(tr("Export the datas to a excel file."),
+        QStringLiteral("Excel File(*.xls)"), QStringLiteral("xls"), shownItemName());
     if (fileName.isEmpty())
         return;
 
     switch (XlsExport().write(model, headers, fileName)) {
     case XlsExport::Succeeded:
-        emit exported();
-        tellOutcome(true, fileName);
+        tellOutcome(ExportResult::success(), fileName, shownItem());
         break;
     case XlsExport::NoServer:
         emit message(tr("Export to %1 failed: no spreadsheet component.")
@@ -65,61 +123,94 @@ void Exporter::exportXls()
         QMessageBox::information(window, QString(),
             tr("The datas is exported failed, your computer may not have installed excel."));
         break;
-    case XlsExport::TooManyRows: {
-        emit message(tr("Export to %1 failed: too many rows for an .xls sheet.")
-                         .arg(QDir::toNativeSeparators(fileName)));
+    case XlsExport::TooManyRows:
         // Saving only the rows that fit would lose readings without a word.
-        QMessageBox box(QMessageBox::Information, QString(), tr("The datas is exported failed."),
-            QMessageBox::Ok, window);
-        box.setInformativeText(
-            tr("The table has %1 rows, but a sheet of an .xls file holds at most %2 rows under "
-               "the header. Nothing was saved.")
-                .arg(model ? model->rowCount() : 0)
-                .arg(XlsExport::maxRows));
-        box.exec();
+        tellOutcome(ExportResult::failure(
+                        tr("The table has %1 rows, but a sheet of an .xls file holds at most %2 "
+                           "rows under the header. Nothing was saved; the workbook (.xlsx) holds "
+                           "them all.")
+                            .arg(model ? model->rowCount() : 0)
+                            .arg(XlsExport::maxRows)),
+            fileName);
         break;
-    }
     case XlsExport::Failed:
-        tellOutcome(false, fileName);
+        tellOutcome(ExportResult::failure(QString()), fileName);
         break;
     }
 }
 
 void Exporter::exportPdf()
 {
-    const QString fileName = askFileName(
-        tr("Export the datas to a pdf file."), QString(), QStringLiteral("PDF file(*.pdf)"));
+    const QString fileName = askFileName(tr("Export the datas to a pdf file."),
+        QStringLiteral("PDF file(*.pdf)"), QStringLiteral("pdf"), shownItemName());
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    const bool written = PdfReport::write(model, headers, fileName);
-    if (written)
-        emit exported();
-    tellOutcome(written, fileName);
+    tellOutcome(PdfReport::write(model, headers, fileName) ? ExportResult::success()
+                                                           : ExportResult::failure(QString()),
+        fileName, shownItem());
 }
 
 void Exporter::exportCsv()
 {
-    QString fileName = askFileName(
-        tr("Export the datas to a CSV file."), QString(), QStringLiteral("CSV File(*.csv)"));
+    const QString fileName = askFileName(tr("Export the datas to a CSV file."),
+        QStringLiteral("CSV File(*.csv)"), QStringLiteral("csv"), shownItemName());
     if (fileName.isEmpty())
         return;
-    // A bare new name gets the format's extension; an existing file or device is used as named.
-    const QFileInfo chosen(fileName);
-    if (chosen.suffix().isEmpty() && !chosen.exists())
-        fileName += QStringLiteral(".csv");
-    const bool written = CsvExport::write(model, headers, fileName);
-    if (written)
-        emit exported();
-    tellOutcome(written, fileName);
+    tellOutcome(CsvExport::write(model, headers, fileName) ? ExportResult::success()
+                                                           : ExportResult::failure(QString()),
+        fileName, shownItem());
 }
 
 void Exporter::exportChart()
 {
-    const QString fileName = askFileName(tr("Export the chart to a picture."), QStringLiteral("."),
-        QStringLiteral("JPG File(*.jpg)"));
+    const QString fileName = askFileName(tr("Export the chart to a picture."),
+        QStringLiteral("JPG File(*.jpg)"), QStringLiteral("jpg"), shownItemName());
     if (fileName.isEmpty())
         return;
     // A picture that could not be written is a failure, not a success.
-    tellOutcome(chart->savePicture(fileName), fileName);
+    tellOutcome(PictureExport::write(chart->picture(), fileName), fileName);
+}
+
+void Exporter::exportWorkbook()
+{
+    const QString fileName = askFileName(tr("Export the item to a workbook."),
+        QStringLiteral("Excel Workbook(*.xlsx)"), QStringLiteral("xlsx"), shownItemName());
+    if (fileName.isEmpty())
+        return;
+    const ItemData* item = model ? model->shownItem() : nullptr;
+    tellOutcome(item ? WorkbookExport().write(item, headers, fileName)
+                     : ExportResult::failure(tr("No item is shown.")),
+        fileName, shownItem());
+}
+
+void Exporter::exportReport()
+{
+    const QString fileName = askFileName(tr("Export the item to a measurement report."),
+        QStringLiteral("PDF file(*.pdf)"), QStringLiteral("pdf"), shownItemName());
+    if (fileName.isEmpty())
+        return;
+    const ItemData* item = model ? model->shownItem() : nullptr;
+    tellOutcome(item ? MeasurementReport(item, headers).write(fileName)
+                     : ExportResult::failure(tr("No item is shown.")),
+        fileName, shownItem());
+}
+
+void Exporter::exportAllItems()
+{
+    const QString fileName = askFileName(tr("Export all items to a workbook."),
+        QStringLiteral("Excel Workbook(*.xlsx)"), QStringLiteral("xlsx"), tr("All items"));
+    if (fileName.isEmpty())
+        return;
+    QList<const ItemData*> items;
+    if (tree) {
+        for (const ItemData* item : tree->liveItems())
+            items << item;
+        const ItemData* store = tree->storeItem();
+        if (store && store->readingCount() > 0)
+            items << store;
+    }
+    tellOutcome(items.isEmpty() ? ExportResult::failure(tr("There are no items."))
+                                : WorkbookExport().writeAll(items, headers, fileName),
+        fileName, items);
 }

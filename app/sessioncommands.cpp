@@ -145,10 +145,10 @@ void SessionCommands::discard()
     pending = PendingSession();
 }
 
-void SessionCommands::markActiveSaved()
+void SessionCommands::markSaved(const QList<const ItemData*>& items)
 {
-    if (const ItemData* active = recorder->activeItem())
-        itemJournal->markSaved(active);
+    for (const ItemData* item : items)
+        itemJournal->markSaved(item);
 }
 
 bool SessionCommands::saveTo(const QString& fileName, QString* error)

@@ -2,12 +2,14 @@
 
 #include "pendingsession.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
+class ItemData;
 class ItemJournal;
 class ItemTree;
 class Journal;
@@ -55,7 +57,8 @@ public slots:
     void restore();
     void discard();
     // The active item's table was exported.
-    void markActiveSaved();
+    // Items whose readings went to an export: they are not offered for restoring.
+    void markSaved(const QList<const ItemData*>& items);
 
 signals:
     void restoreOffered(const QString& text);

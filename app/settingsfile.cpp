@@ -107,6 +107,8 @@ void SettingsFile::parse(QIODevice& device, SettingsValues& values)
                 values.sampleRate = nonNegative(toInt(text), values.sampleRate);
             else if (current == QLatin1String("SkipRepeat"))
                 values.skipRepeat = toInt(text) != 0;
+            else if (current == QLatin1String("ExportFolder"))
+                values.exportFolder = text;
             current.clear();
         }
     }
@@ -130,6 +132,7 @@ bool SettingsFile::serialize(QIODevice& device, const SettingsValues& values)
     element("Infinite", QString::number(values.infinite.value_or(true) ? 1 : 0));
     element("SampleRate", QString::number(values.sampleRate.value_or(1000)));
     element("SkipRepeat", QString::number(values.skipRepeat.value_or(false) ? 1 : 0));
+    element("ExportFolder", values.exportFolder.value_or(QString()));
     xml.writeEndElement();
     xml.writeEndDocument();
     return !xml.hasError();

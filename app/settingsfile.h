@@ -18,6 +18,7 @@ struct SettingsValues
     std::optional<bool> infinite;
     std::optional<int> sampleRate;
     std::optional<bool> skipRepeat;
+    std::optional<QString> exportFolder; // where the last export was saved
 };
 
 // Reads and writes the settings file. It lives beside the executable when that folder is

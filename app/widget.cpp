@@ -192,6 +192,7 @@ void Widget::initWidget()
     ui->tvItems->setModel(itemModel);
 
     items = new ItemTree(itemModel, itemIcon, this);
+    exporter->setItemTree(items);
     items->addGroups(tr("Store Data"), QIcon(QStringLiteral(":/image/rom.png")), tr("Live Data"),
         QIcon(QStringLiteral(":/image/live.png")));
     recorder->setStoreItem(items->storeItem());
@@ -448,7 +449,7 @@ void Widget::initConnec()
     connect(sessions, &SessionCommands::itemsAdded, this, &Widget::reloadActiveItem);
     connect(notice, &JournalNotice::restoreRequested, sessions, &SessionCommands::restore);
     connect(notice, &JournalNotice::discardRequested, sessions, &SessionCommands::discard);
-    connect(exporter, &Exporter::exported, sessions, &SessionCommands::markActiveSaved);
+    connect(exporter, &Exporter::exported, sessions, &SessionCommands::markSaved);
     connect(actionSaveSession, &QAction::triggered, sessions, &SessionCommands::saveSession);
     connect(actionOpenSession, &QAction::triggered, sessions, &SessionCommands::openSession);
     sessions->start();
@@ -477,6 +478,7 @@ void Widget::saveSettings()
     values.infinite = dmm->infinite();
     values.sampleRate = dmm->sampleRate();
     values.skipRepeat = dmm->skipRepeat();
+    values.exportFolder = exporter->exportFolder();
     if (!SettingsFile().write(values))
         QMessageBox::warning(this, QString(), tr("Can not open file."), QMessageBox::Ok);
 }
@@ -502,6 +504,8 @@ void Widget::restoreSettings()
         dmm->setSampleRate(*values.sampleRate);
     if (values.skipRepeat)
         dmm->setSkipRepeat(*values.skipRepeat);
+    if (values.exportFolder)
+        exporter->setExportFolder(*values.exportFolder);
     applyLimits();
 }
 
@@ -1055,6 +1059,15 @@ void Widget::on_actionExport_triggered()
     }
     case dlgExport::Csv:
         exporter->exportCsv();
+        break;
+    case dlgExport::Workbook:
+        exporter->exportWorkbook();
+        break;
+    case dlgExport::Report:
+        exporter->exportReport();
+        break;
+    case dlgExport::AllItems:
+        exporter->exportAllItems();
         break;
     default:
         break;

@@ -1,6 +1,8 @@
 #include "csvexport.h"
 
 #include "columnheader.h"
+#include "datamodel.h"
+#include "dmmdata.h"
 
 #include <QAbstractItemModel>
 #include <QDateTime>
@@ -11,12 +13,23 @@
 
 namespace {
 
+const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+constexpr int TimeColumn = 1;
+
 QString cellText(const QAbstractItemModel* model, int row, int column)
 {
+    // The table shows whole seconds; the file keeps the reading's milliseconds, so that readings
+    // a quarter second apart keep their own times.
+    if (column == TimeColumn) {
+        if (const auto* table = qobject_cast<const DataModel*>(model)) {
+            if (const DmmData* reading = table->reading(row))
+                return reading->dateTime().toString(TimeFormat);
+        }
+    }
     const QVariant value = model->index(row, column).data(Qt::DisplayRole);
     // A model that hands out real dates still gets the one date form spreadsheets all read.
     if (value.type() == QVariant::DateTime)
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return value.toDateTime().toString(TimeFormat);
     return value.toString();
 }
 

@@ -9,7 +9,7 @@ struct ColumnHeader;
 
 // Writes the reading table as CSV (RFC 4180): the column titles as the header line, then one line
 // per reading with the texts the table shows, UTF-8 without a byte order mark, CRLF line ends,
-// dates as ISO 8601 with seconds. Shows no dialogs.
+// times as ISO 8601 with milliseconds. Shows no dialogs.
 class CsvExport
 {
 public:

@@ -49,3 +49,21 @@ void dlgExport::on_rbCsv_toggled(bool checked)
     if (checked)
         kind = Csv;
 }
+
+void dlgExport::on_rbWorkbook_toggled(bool checked)
+{
+    if (checked)
+        kind = Workbook;
+}
+
+void dlgExport::on_rbReport_toggled(bool checked)
+{
+    if (checked)
+        kind = Report;
+}
+
+void dlgExport::on_rbAllItems_toggled(bool checked)
+{
+    if (checked)
+        kind = AllItems;
+}

@@ -31,6 +31,8 @@ QString summary(const SettingsValues& v)
         parts << QString("SampleRate=%1").arg(*v.sampleRate);
     if (v.skipRepeat)
         parts << QString("SkipRepeat=%1").arg(int(*v.skipRepeat));
+    if (v.exportFolder)
+        parts << "ExportFolder=" + *v.exportFolder;
     return parts.join(';');
 }
 
@@ -88,6 +90,9 @@ void SettingsFileTest::parse_data()
     QTest::newRow("names are case-sensitive")
         << QByteArray("<options><samplerate>5</samplerate><SAMPLERATE>6</SAMPLERATE></options>")
         << "";
+    QTest::newRow("export folder")
+        << QByteArray("<options><ExportFolder>/srv/exports</ExportFolder></options>")
+        << "ExportFolder=/srv/exports";
     QTest::newRow("unknown elements ignored")
         << QByteArray("<options><Colour>red</Colour><SampleRate>7</SampleRate></options>")
         << "SampleRate=7";
@@ -140,8 +145,8 @@ void SettingsFileTest::writesAllElementsInOrder()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(names,
         QStringList({ "Geometry", "State", "FixedLanguage", "Language", "SamplePoints", "Infinite",
-            "SampleRate", "SkipRepeat" }));
-    QCOMPARE(texts, QStringList({ "01ab", "", "0", "", "1000", "1", "1000", "0" }));
+            "SampleRate", "SkipRepeat", "ExportFolder" }));
+    QCOMPARE(texts, QStringList({ "01ab", "", "0", "", "1000", "1", "1000", "0", "" }));
 }
 
 void SettingsFileTest::roundTrip()
@@ -157,6 +162,7 @@ void SettingsFileTest::roundTrip()
     written.infinite = false;
     written.sampleRate = 0;
     written.skipRepeat = true;
+    written.exportFolder = QStringLiteral("/home/user/Reports & Exports");
     const SettingsFile file(dir.path(), dir.filePath("config"));
     QVERIFY(file.write(written));
 

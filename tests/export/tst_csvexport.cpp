@@ -88,8 +88,13 @@ void compareWithTable(
     QCOMPARE(csv.rows.first(), titles);
     for (int row = 0; row < model.rowCount(); ++row) {
         QCOMPARE(csv.rows.at(row + 1).size(), headers.size());
+        const auto* table = qobject_cast<const DataModel*>(&model);
         for (int column = 0; column < headers.size(); ++column) {
-            const QString expected = model.index(row, column).data().toString();
+            // The table shows whole seconds; the file keeps the milliseconds.
+            const QString expected = column == 1 && table
+                ? table->reading(row)->dateTime().toString(
+                    QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"))
+                : model.index(row, column).data().toString();
             if (csv.rows.at(row + 1).at(column) != expected)
                 QFAIL(qPrintable(QStringLiteral("row %1 column %2: \"%3\", table \"%4\"")
                                      .arg(row)
@@ -202,7 +207,7 @@ void CsvExportTest::realReadings()
     const char* units[] = { "cm/s", "mm", "m/S2" };
     for (int i = 0; i < 25; ++i) {
         auto* d = new DmmData;
-        d->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 50)).addSecs(i));
+        d->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59)).addMSecs(250 * i));
         d->addText(QString::number(i * 1.25, 'f', 2).rightJustified(5));
         d->addValue(i * 1.25);
         d->setUnit(1 << (i % 3), QLatin1String(units[i % 3]));
@@ -213,7 +218,11 @@ void CsvExportTest::realReadings()
     }
     const QString path = dir->filePath(QStringLiteral("readings.csv"));
     QVERIFY(CsvExport::write(&model, headers, path));
-    compareWithTable(readWithPython(path), model, headers);
+    const ReadBack csv = readWithPython(path);
+    compareWithTable(csv, model, headers);
+    // Four readings a second, each with its own time, across midnight.
+    QCOMPARE(csv.rows.value(2).value(1), QStringLiteral("2026-12-07 23:59:59.250"));
+    QCOMPARE(csv.rows.value(5).value(1), QStringLiteral("2026-12-08 00:00:00.000"));
     model.clear();
     qDeleteAll(readings);
     qDeleteAll(headers);
@@ -236,7 +245,7 @@ void CsvExportTest::largerThanASheet()
 
 void CsvExportTest::datesAsIso()
 {
-    // A model that hands out date values still gives ISO dates with seconds.
+    // A model that hands out date values still gives ISO dates, with milliseconds.
     const QList<ColumnHeader*> headers = windowHeaders();
     TableModel model(QVector<QVariantList> {
         { 1, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)), "Vrms", "1.00", "mm", "10-1kHz" } });
@@ -246,7 +255,7 @@ void CsvExportTest::datesAsIso()
         return path;
     }());
     QVERIFY2(csv.ok, qPrintable(csv.error));
-    QCOMPARE(csv.rows.value(1).value(1), QStringLiteral("2026-01-02 03:04:05"));
+    QCOMPARE(csv.rows.value(1).value(1), QStringLiteral("2026-01-02 03:04:05.000"));
     qDeleteAll(headers);
 }
 

@@ -48,12 +48,21 @@ void DlgExportTest::form()
     QCOMPARE(chart->text(), QStringLiteral("Chart(JPG)"));
     QCOMPARE(pdf->text(), QStringLiteral("PDF"));
 
-    // Only two choices are offered, the first one checked.
+    // The designed PDF table stays hidden; the table is checked.
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(table->isVisible());
     QVERIFY(chart->isVisible());
     QVERIFY(!pdf->isVisible());
+    // The added kinds, each with its own button below the designed ones.
+    const QStringList added { "rbCsv", "rbWorkbook", "rbReport", "rbAllItems" };
+    const QStringList texts { "Table(CSV)", "Workbook(XLSX)", "Report(PDF)", "All items(XLSX)" };
+    for (int i = 0; i < added.size(); ++i) {
+        auto* button = dialog.findChild<QRadioButton*>(added.at(i));
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->text(), texts.at(i));
+        QCOMPARE(box->indexOf(button), 3 + i);
+    }
     QVERIFY(table->isChecked());
     QCOMPARE(dialog.exportKind(), int(dlgExport::Table));
 }
@@ -68,6 +77,10 @@ void DlgExportTest::kindFollowsLastButton_data()
     QTest::newRow("pdf (hidden, switched on by code)") << QStringList { "rbPdf" } << 2;
     QTest::newRow("pdf then chart") << QStringList { "rbPdf", "rbChart" } << 1;
     QTest::newRow("chart twice") << QStringList { "rbChart", "rbChart" } << 1;
+    QTest::newRow("workbook") << QStringList { "rbWorkbook" } << 4;
+    QTest::newRow("report") << QStringList { "rbReport" } << 5;
+    QTest::newRow("all items") << QStringList { "rbAllItems" } << 6;
+    QTest::newRow("all items then table") << QStringList { "rbAllItems", "rbTable" } << 0;
 }
 
 void DlgExportTest::kindFollowsLastButton()

@@ -1,9 +1,11 @@
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "exporter.h"
+#include "exportfilename.h"
 #include "modaldriver.h"
 #include "widget.h"
 #include "xlsreader.h"
+#include "xlsxreader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 bool waitCursorShown()
@@ -24,6 +29,44 @@ bool waitCursorShown()
     return QApplication::overrideCursor()
         && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
 }
+
+// The first bytes of each format written.
+QByteArray magic(const QString& format)
+{
+    if (format == QLatin1String("xls"))
+        return QByteArray::fromHex("d0cf11e0a1b11ae1"); // compound document
+    if (format == QLatin1String("xlsx"))
+        return QByteArrayLiteral("PK\x03\x04"); // zip package
+    if (format == QLatin1String("jpg"))
+        return QByteArray::fromHex("ffd8ff");
+    if (format == QLatin1String("pdf"))
+        return QByteArrayLiteral("%PDF-");
+    return QByteArrayLiteral("No.,Date/Time"); // csv
+}
+
+// Files larger than this many bytes cannot be written while it lasts, as on a full disk: the
+// write fails with an error instead of the process being stopped.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+
+private:
+    rlimit saved {};
+    void (*previousHandler)(int) = nullptr;
+};
 
 } // namespace
 
@@ -39,7 +82,14 @@ private slots:
     void cancelled_data();
     void cancelled();
     void picture();
-    void pictureNotWritten();
+    void notWritten_data();
+    void notWritten();
+    void extensionRule_data();
+    void extensionRule();
+    void suggestedName_data();
+    void suggestedName();
+    void folderRemembered();
+    void itemExports();
     void cursorDoesNotPileUp();
     void spreadsheet();
     void pdfReport();
@@ -161,7 +211,11 @@ void ExportDispatchTest::picture()
 
     QCOMPARE(fileCaption, QStringLiteral("Export the chart to a picture."));
     QCOMPARE(fileFilter, QStringLiteral("JPG File(*.jpg)"));
-    QCOMPARE(fileDirectory, QStringLiteral("."));
+    // The suggested name in the start folder: the item and the time of the export.
+    QVERIFY2(QRegularExpression(QStringLiteral("/Measure1 \\d{4}-\\d\\d-\\d\\d \\d{4}\\.jpg$"))
+                 .match(fileDirectory)
+                 .hasMatch(),
+        qPrintable(fileDirectory));
     QCOMPARE(driver->last().className, QStringLiteral("QMessageBox"));
     QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
     const QImage image(file);
@@ -183,16 +237,247 @@ void ExportDispatchTest::cursorDoesNotPileUp()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void ExportDispatchTest::pictureNotWritten()
+void ExportDispatchTest::notWritten_data()
 {
-    const QString file = dir->filePath(QStringLiteral("chart.unknownformat"));
-    chooseKind(QStringLiteral("rbChart"));
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("fullDisk"); // otherwise a folder that cannot be made
+    for (const char* kind : { "rbChart", "rbWorkbook", "rbReport", "rbAllItems" }) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, unwritable folder").arg(kind)))
+            << QString::fromLatin1(kind) << false;
+        QTest::newRow(qPrintable(QStringLiteral("%1, full disk").arg(kind)))
+            << QString::fromLatin1(kind) << true;
+    }
+}
+
+// The failure message with the system's reason, and no file left behind.
+void ExportDispatchTest::notWritten()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, fullDisk);
+    auto* model
+        = qobject_cast<DataModel*>(window->findChild<QTableView*>(QStringLiteral("tv"))->model());
+    QList<DmmData*> readings;
+    for (int i = 0; i < 300; ++i) {
+        auto* d = new DmmData;
+        d->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 30)).addMSecs(250 * i));
+        d->addText(QString::number(i % 100 / 10.0, 'f', 2));
+        d->addValue(i % 100 / 10.0);
+        d->setUnit(2, QStringLiteral("cm/s"));
+        d->setDetection(QStringLiteral("Vrms"));
+        d->setBand(QStringLiteral("10-1kHz"));
+        model->shownItem()->appendReading(d);
+    }
+    QFile blocker(dir->filePath(QStringLiteral("file.txt")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString file = fullDisk ? dir->filePath(QStringLiteral("export"))
+                                  : dir->filePath(QStringLiteral("file.txt/export"));
+    chooseKind(kind);
     answerFileDialog(file);
+    QString informative;
+    driver->expect([&](QWidget* w) {
+        auto* box = static_cast<QMessageBox*>(w);
+        informative = box->informativeText();
+        box->button(QMessageBox::Ok)->click();
+    });
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (fullDisk)
+            limit = std::make_unique<FileSizeLimit>(100);
+        trigger();
+    }
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
+    QVERIFY2(!informative.isEmpty(), "the system's reason is shown");
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { "file.txt" });
+    QVERIFY(!waitCursorShown());
+}
+
+void ExportDispatchTest::extensionRule_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("xls, no extension") << "rbTable"
+                                       << "table"
+                                       << "table.xls"
+                                       << "xls";
+    QTest::newRow("xls, own extension") << "rbTable"
+                                        << "table.xls"
+                                        << "table.xls"
+                                        << "xls";
+    QTest::newRow("xls, another kind's") << "rbTable"
+                                         << "table.csv"
+                                         << "table.csv"
+                                         << "xls";
+    QTest::newRow("jpg, no extension") << "rbChart"
+                                       << "chart"
+                                       << "chart.jpg"
+                                       << "jpg";
+    QTest::newRow("jpg, other spelling") << "rbChart"
+                                         << "chart.JPEG"
+                                         << "chart.JPEG"
+                                         << "jpg";
+    QTest::newRow("jpg, another kind's") << "rbChart"
+                                         << "chart.pdf"
+                                         << "chart.pdf"
+                                         << "jpg";
+    QTest::newRow("jpg, unknown suffix is no extension") << "rbChart"
+                                                         << "chart.v2"
+                                                         << "chart.v2.jpg"
+                                                         << "jpg";
+    QTest::newRow("pdf table, no extension") << "rbPdf"
+                                             << "table"
+                                             << "table.pdf"
+                                             << "pdf";
+    QTest::newRow("csv, no extension") << "rbCsv"
+                                       << "data"
+                                       << "data.csv"
+                                       << "csv";
+    QTest::newRow("csv, another kind's") << "rbCsv"
+                                         << "data.xlsx"
+                                         << "data.xlsx"
+                                         << "csv";
+    QTest::newRow("workbook, no extension") << "rbWorkbook"
+                                            << "book"
+                                            << "book.xlsx"
+                                            << "xlsx";
+    QTest::newRow("workbook, upper case") << "rbWorkbook"
+                                          << "book.XLSX"
+                                          << "book.XLSX"
+                                          << "xlsx";
+    QTest::newRow("workbook, another kind's") << "rbWorkbook"
+                                              << "book.xls"
+                                              << "book.xls"
+                                              << "xlsx";
+    QTest::newRow("report, no extension") << "rbReport"
+                                          << "report"
+                                          << "report.pdf"
+                                          << "pdf";
+    QTest::newRow("report, another kind's") << "rbReport"
+                                            << "report.jpg"
+                                            << "report.jpg"
+                                            << "pdf";
+    QTest::newRow("all items, no extension") << "rbAllItems"
+                                             << "all"
+                                             << "all.xlsx"
+                                             << "xlsx";
+}
+
+// A typed name gets the kind's extension when it has none of the exports' extensions; one that
+// ends in another kind's keeps it, and the file has the chosen kind's format.
+void ExportDispatchTest::extensionRule()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QString, format);
+    chooseKind(kind);
+    answerFileDialog(dir->filePath(typed));
     okMessage();
     trigger();
-    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
-    QVERIFY(!QFile::exists(file));
-    QVERIFY(!waitCursorShown());
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList { written });
+    QFile file(dir->filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY2(file.read(16).startsWith(magic(format)), qPrintable(written));
+}
+
+void ExportDispatchTest::suggestedName_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("item and time") << "Measure1"
+                                   << "xlsx"
+                                   << "Measure1 2026-12-08 1405.xlsx";
+    QTest::newRow("separators and colons") << "Fan: DE/NDE"
+                                           << "pdf"
+                                           << "Fan_ DE_NDE 2026-12-08 1405.pdf";
+    QTest::newRow("no name") << " "
+                             << "csv"
+                             << "Export 2026-12-08 1405.csv";
+}
+
+void ExportDispatchTest::suggestedName()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, extension);
+    QFETCH(QString, name);
+    QCOMPARE(
+        ExportFileName::suggested(item, QDateTime(QDate(2026, 12, 8), QTime(14, 5, 59)), extension),
+        name);
+}
+
+// The next export starts in the folder of the last one, also after the window was closed and
+// opened again.
+void ExportDispatchTest::folderRemembered()
+{
+    QVERIFY(QDir(dir->path()).mkpath(QStringLiteral("reports")));
+    const QString folder = dir->filePath(QStringLiteral("reports"));
+    chooseKind(QStringLiteral("rbReport"));
+    answerFileDialog(folder + QStringLiteral("/first"));
+    okMessage();
+    trigger();
+    QVERIFY(QFile::exists(folder + QStringLiteral("/first.pdf")));
+
+    chooseKind(QStringLiteral("rbCsv"));
+    answerFileDialog(QString());
+    trigger();
+    QCOMPARE(QFileInfo(fileDirectory).absolutePath(), folder);
+
+    window->close();
+    window = std::make_unique<Widget>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    chooseKind(QStringLiteral("rbWorkbook"));
+    answerFileDialog(QString());
+    trigger();
+    QCOMPARE(QFileInfo(fileDirectory).absolutePath(), folder);
+    QVERIFY(fileDirectory.endsWith(QStringLiteral(".xlsx")));
+}
+
+// The new kinds through the window: the shown item as a workbook and as a report, and all
+// items (Store Data only when it holds readings) into one workbook.
+void ExportDispatchTest::itemExports()
+{
+    QMetaObject::invokeMethod(window.get(), "on_actionStart_triggered", Qt::DirectConnection);
+    for (int i = 0; i < 5; ++i) {
+        auto* d = new DmmData;
+        d->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(9, 30)).addMSecs(250 * i));
+        d->addText(QStringLiteral(" 0.%1").arg(i + 1));
+        d->addValue((i + 1) / 10.0);
+        d->setUnit(2, QStringLiteral("cm/s"));
+        d->setDetection(QStringLiteral("Vrms"));
+        d->setBand(QStringLiteral("10-1kHz"));
+        QMetaObject::invokeMethod(
+            window.get(), "slotDmmDisplay", Qt::DirectConnection, Q_ARG(const DmmData*, d));
+    }
+    QStringList lines;
+    connect(window->findChild<Exporter*>(), &Exporter::message, this,
+        [&lines](const QString& line) { lines << line; });
+    const QStringList kinds { "rbWorkbook", "rbReport", "rbAllItems" };
+    const QStringList files { "item.xlsx", "item.pdf", "all.xlsx" };
+    for (int i = 0; i < kinds.size(); ++i) {
+        chooseKind(kinds.at(i));
+        answerFileDialog(dir->filePath(files.at(i)));
+        okMessage();
+        trigger();
+        QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
+        QCOMPARE(lines.value(i),
+            QStringLiteral("Exported %1.")
+                .arg(QDir::toNativeSeparators(dir->filePath(files.at(i)))));
+    }
+    QCOMPARE(fileFilter, QStringLiteral("Excel Workbook(*.xlsx)"));
+    if (!XlsxReader::available())
+        QSKIP("python3-openpyxl is not installed (scripts/deps.sh installs it)");
+    const QJsonObject item = XlsxReader::read(dir->filePath(files.at(0)));
+    QCOMPARE(XlsxReader::sheet(item, QStringLiteral("Readings"))
+                 .value(QStringLiteral("max_row"))
+                 .toInt(),
+        6);
+    QCOMPARE(XlsxReader::sheetNames(XlsxReader::read(dir->filePath(files.at(2)))),
+        (QStringList { "Summary", "Measure1", "Measure1 chart" }));
 }
 
 void ExportDispatchTest::spreadsheet()

@@ -3,23 +3,34 @@
 // screenshots of the real window and dialogs taken offscreen. Images in the source are named
 // after the screenshots (window.png, chart.png, ...); the optional folder receives them as PNGs
 // for review.
+#include "columnheader.h"
+#include "csvexport.h"
+#include "datamodel.h"
 #include "dlgexport.h"
 #include "dlgsynctime.h"
+#include "dmmchart.h"
 #include "dmmdata.h"
+#include "itemdata.h"
 #include "journal.h"
+#include "measurementreport.h"
 #include "optiondialog.h"
 #include "widget.h"
+#include "workbookexport.h"
+#include "xlsexport.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QPageLayout>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -63,7 +74,7 @@ QImage picture(QWidget& widget)
     return widget.grab().toImage();
 }
 
-QMap<QString, QImage> takeScreenshots()
+QMap<QString, QImage> takeScreenshots(const QString& pictureFolder)
 {
     QMap<QString, QImage> shots;
     // A journal of its own: nothing of an earlier build is offered in the pictures, and nothing
@@ -102,6 +113,54 @@ QMap<QString, QImage> takeScreenshots()
     exportDialog.show();
     shots.insert(QStringLiteral("export.png"), picture(exportDialog));
     exportDialog.hide();
+
+    // The results of the exports, from the recording above: the chart picture as saved, the
+    // first lines of the CSV file and the pages of the measurement report, drawn as printed.
+    auto* table = qobject_cast<DataModel*>(w.findChild<QTableView*>()->model());
+    ItemData* item = table ? table->shownItem() : nullptr;
+    if (item) {
+        ItemProperties properties = item->properties();
+        properties.machineClass = SeverityZones::Part1ClassII;
+        properties.alertLevel = 3.5;
+        properties.dangerLevel = 4.0;
+        properties.note = QStringLiteral("Fan motor, drive end, horizontal");
+        item->setProperties(properties);
+        QList<ColumnHeader*> headers;
+        for (int c = 0; c < table->columnCount(); ++c)
+            headers << new ColumnHeader { table->headerData(c, Qt::Horizontal).toString(), 2 };
+        if (auto* chart = w.findChild<DMMChart*>())
+            shots.insert(QStringLiteral("export-jpg.png"), chart->picture());
+
+        const QStringList lines = QString::fromUtf8(CsvExport::toCsv(table, headers))
+                                      .split(QStringLiteral("\r\n"))
+                                      .mid(0, 8);
+        QFont mono(QStringLiteral("DejaVu Sans Mono"));
+        mono.setPixelSize(13);
+        const QFontMetrics metrics(mono);
+        QImage csv(metrics.horizontalAdvance(lines.value(1)) + 40,
+            lines.size() * metrics.lineSpacing() + 20, QImage::Format_RGB32);
+        csv.fill(QColor(0xf8, 0xf8, 0xf8));
+        {
+            QPainter painter(&csv);
+            painter.setFont(mono);
+            for (int i = 0; i < lines.size(); ++i)
+                painter.drawText(
+                    QPointF(12, 10 + metrics.ascent() + i * metrics.lineSpacing()), lines.at(i));
+        }
+        shots.insert(QStringLiteral("export-csv.png"), csv);
+
+        const MeasurementReport report(item, headers);
+        shots.insert(QStringLiteral("report-page1.png"), report.pagePicture(0, 1.4));
+        shots.insert(QStringLiteral("report-page2.png"), report.pagePicture(1, 1.4));
+
+        // Files for review beside the pictures (the spreadsheet pictures in docs/ are made
+        // from them with gnumeric, which the build does not need).
+        if (!pictureFolder.isEmpty()) {
+            WorkbookExport().write(item, headers, QDir(pictureFolder).filePath("sample.xlsx"));
+            XlsExport().write(table, headers, QDir(pictureFolder).filePath("sample.xls"));
+        }
+        qDeleteAll(headers);
+    }
 
     dlgSyncTime clock(QDateTime(QDate(2026, 3, 14), QTime(9, 45, 0)), &w);
     clock.show();
@@ -180,7 +239,9 @@ int main(int argc, char* argv[])
     }
     const QString markdown = QString::fromUtf8(source.readAll());
 
-    const QMap<QString, QImage> shots = takeScreenshots();
+    if (args.size() == 4)
+        QDir().mkpath(args.at(3));
+    QMap<QString, QImage> shots = takeScreenshots(args.size() == 4 ? args.at(3) : QString());
     if (args.size() == 4) {
         const QDir folder(args.at(3));
         folder.mkpath(QStringLiteral("."));
@@ -198,6 +259,22 @@ int main(int argc, char* argv[])
     for (auto it = shots.cbegin(); it != shots.cend(); ++it)
         doc.addResource(QTextDocument::ImageResource, QUrl(it.key()), it.value());
 
+    // Pictures that cannot be taken at build time (a spreadsheet program showing an export) are
+    // kept beside the source.
+    const QDir sourceFolder = QFileInfo(args.at(1)).absoluteDir();
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            const QString name = format.isImageFormat() ? format.toImageFormat().name() : QString();
+            if (!name.isEmpty() && !shots.contains(name)) {
+                const QImage kept(sourceFolder.filePath(name));
+                if (!kept.isNull()) {
+                    shots.insert(name, kept);
+                    doc.addResource(QTextDocument::ImageResource, QUrl(name), kept);
+                }
+            }
+        }
+    }
     // A picture named in the source but never taken would leave a hole in the manual.
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {

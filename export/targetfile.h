@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+
+class QIODevice;
+
+// Where an export writes. A regular file is replaced as a whole or not at all, so a failed
+// export neither leaves a partial file nor spoils an earlier one; a device in the file's place
+// (a pipe, /dev/full) cannot be swapped for a new file and is written in place, its errors
+// counting all the same.
+class TargetFile
+{
+public:
+    explicit TargetFile(const QString& fileName);
+
+    bool open();
+    QIODevice* device();
+    // True when everything written reached the file; a regular file appears only then.
+    bool commit();
+    // The system's reason for the last failure.
+    QString errorString() const;
+
+private:
+    bool inPlace;
+    bool truncated = false;
+    QSaveFile file;
+    QFile deviceFile;
+};
