@@ -97,6 +97,7 @@ private:
     void continueInNewItem();
     void showUnit(int unitCode, const QString& unitText);
     void downloadStarted();
+    void showStoreData();
     void downloadEnded(int received);
     void connectionLost();
 
