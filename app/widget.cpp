@@ -566,13 +566,25 @@ void Widget::newItem(QString name, ItemData::DataType type)
 
 void Widget::on_actionItemNew_triggered()
 {
+    // Cancelling gives an empty name, and cancelling needs no message.
     const QString name = QInputDialog::getText(
         this, QString(), QStringLiteral("Name:"), QLineEdit::Normal, items->defaultName())
                              .trimmed();
-    if (name.isEmpty())
+    if (name.isEmpty() || refuseTakenName(name))
         return;
     newItem(name, ItemData::LiveMeasure);
     ui->chart->setDecimals(1);
+}
+
+bool Widget::refuseTakenName(const QString& name)
+{
+    // Two items of one name could not be told apart in exports.
+    if (!items->isLiveNameUsed(name))
+        return false;
+    QMessageBox::information(this, QString(),
+        tr("An item named \"%1\" already exists under \"Live Data\". Choose another name.")
+            .arg(name));
+    return true;
 }
 
 void Widget::on_actionItemDelete_triggered()
@@ -605,10 +617,19 @@ void Widget::on_actionItemRename_triggered()
     const QModelIndex index = ui->tvItems->currentIndex();
     if (!ItemTree::isItemRow(index))
         return;
-    const QString name = QInputDialog::getText(this, QString(), QStringLiteral("New name:"),
-        QLineEdit::Normal, index.data(Qt::DisplayRole).toString())
+    const QString current = index.data(Qt::DisplayRole).toString();
+    bool accepted = false;
+    const QString name = QInputDialog::getText(
+        this, QString(), QStringLiteral("New name:"), QLineEdit::Normal, current, &accepted)
                              .trimmed();
-    if (name.isEmpty())
+    if (!accepted)
+        return;
+    if (name.isEmpty()) {
+        QMessageBox::information(
+            this, QString(), tr("An item needs a name: \"%1\" keeps its name.").arg(current));
+        return;
+    }
+    if (name != current && refuseTakenName(name))
         return;
     items->renameItem(index, name);
     ui->tvItems->viewport()->update();

@@ -99,6 +99,8 @@ private:
     void downloadStarted();
     void showStoreData();
     void downloadEnded(int received);
+    // Says so and returns true when an item under "Live Data" already has this name.
+    bool refuseTakenName(const QString& name);
     void connectionLost();
 
     Ui::Widget* ui;

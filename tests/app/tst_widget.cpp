@@ -264,13 +264,18 @@ void WidgetTest::newItemTrimsAndRefusesBlank_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("plain") << "Pump" << false << QStringList { "Measure1", "Pump" };
+    QTest::addColumn<QString>("message"); // empty: none is shown
+    QTest::newRow("plain") << "Pump" << false << QStringList { "Measure1", "Pump" } << QString();
     QTest::newRow("blanks trimmed")
-        << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" };
-    QTest::newRow("blank refused") << "   " << false << QStringList { "Measure1" };
-    QTest::newRow("cancelled") << "Pump" << true << QStringList { "Measure1" };
-    QTest::newRow("same name twice allowed")
-        << "Measure1" << false << QStringList { "Measure1", "Measure1" };
+        << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" } << QString();
+    QTest::newRow("blank refused silently")
+        << "   " << false << QStringList { "Measure1" } << QString();
+    QTest::newRow("cancelled") << "Pump" << true << QStringList { "Measure1" } << QString();
+    QTest::newRow("name in use refused")
+        << " Measure1 " << false << QStringList { "Measure1" }
+        << "An item named \"Measure1\" already exists under \"Live Data\". Choose another name.";
+    QTest::newRow("other letter case is another name")
+        << "measure1" << false << QStringList { "Measure1", "measure1" } << QString();
 }
 
 void WidgetTest::newItemTrimsAndRefusesBlank()
@@ -278,14 +283,20 @@ void WidgetTest::newItemTrimsAndRefusesBlank()
     QFETCH(QString, typed);
     QFETCH(bool, cancel);
     QFETCH(QStringList, names);
+    QFETCH(QString, message);
     Widget w;
     ModalDriver driver;
     if (cancel)
         driver.rejectDialog();
     else
         driver.acceptInput(typed);
+    if (!message.isEmpty())
+        driver.clickButton(QMessageBox::Ok);
     action(w, "actionItemNew")->trigger();
     QVERIFY(driver.waitAllAnswered());
+    QCOMPARE(driver.seen().size(), message.isEmpty() ? 1 : 2);
+    if (!message.isEmpty())
+        QCOMPARE(driver.last().text, message);
     QCOMPARE(liveNames(w), names);
     // A created item becomes active and current; a refused one changes nothing.
     const QModelIndex last = liveRow(w, names.size() - 1);
@@ -313,9 +324,27 @@ void WidgetTest::renameStopsSampling()
     QCOMPARE(activeName(w), QStringLiteral("Second"));
     QVERIFY(!action(w, "actionStop")->isEnabled());
 
-    // Blank or cancelled renames change nothing; groups cannot be renamed.
-    driver.acceptInput(QStringLiteral("   "));
+    // Keeping its own name is no clash; a cancelled rename says nothing.
+    driver.acceptInput(QStringLiteral("Bearing"));
     action(w, "actionItemRename")->trigger();
+    driver.rejectDialog();
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(driver.last().text, QStringLiteral("New name:"));
+
+    // A blank name and a name another item has are refused, each saying why.
+    driver.acceptInput(QStringLiteral("   "));
+    driver.clickButton(QMessageBox::Ok);
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(
+        driver.last().text, QStringLiteral("An item needs a name: \"Bearing\" keeps its name."));
+    driver.acceptInput(QStringLiteral("Second "));
+    driver.clickButton(QMessageBox::Ok);
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(driver.last().text,
+        QStringLiteral(
+            "An item named \"Second\" already exists under \"Live Data\". Choose another name."));
+    // Groups cannot be renamed.
     tree(w)->setCurrentIndex(storeRow(w));
     action(w, "actionItemRename")->trigger();
     QCOMPARE(driver.pending(), 0);
