@@ -7,6 +7,7 @@
 #include "histogram.h"
 #include "modaldriver.h"
 #include "readoutpanel.h"
+#include "recorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -126,6 +127,8 @@ private slots:
     void unitChangeKeepsRecordedReadings();
     void emptyItemTakesNewUnit();
     void storedReadingsFillStoreData();
+    void downloadGoesOnOrStartsAnew_data();
+    void downloadGoesOnOrStartsAnew();
     void chartUnitComboReloads();
     void optionsDialogRoundTrip();
     void settingsApplied_data();
@@ -650,6 +653,56 @@ void WidgetTest::storedReadingsFillStoreData()
 
     w.findChild<QComboBox*>(QStringLiteral("cbbChartUnit"))->setCurrentIndex(1);
     QCOMPARE(chart->pointCount(), 1);
+}
+
+void WidgetTest::downloadGoesOnOrStartsAnew_data()
+{
+    // Record numbers of stored readings as they arrive; "|" is the quiet period that ends a
+    // download, "B" the download command's start of a new download.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("held"); // record numbers in "Store Data" at the end
+
+    QTest::newRow("one download") << "1 2 3 4 5"
+                                  << "1 2 3 4 5";
+    QTest::newRow("a pause, then the next record") << "1 2 3 | 4 5"
+                                                   << "1 2 3 4 5";
+    QTest::newRow("two pauses") << "1 2 | 3 | 4"
+                                << "1 2 3 4";
+    QTest::newRow("a pause, then the memory again") << "1 2 3 | 1 2"
+                                                    << "1 2";
+    QTest::newRow("a pause, then a gap") << "1 2 3 | 5 6"
+                                         << "5 6";
+    QTest::newRow("a pause, then the last record again") << "1 2 3 | 3 4"
+                                                         << "3 4";
+    QTest::newRow("a new download replaces, whatever its numbers") << "1 2 3 B 4 5"
+                                                                   << "4 5";
+    QTest::newRow("a new download that brings nothing keeps the last") << "1 2 3 | B"
+                                                                       << "1 2 3";
+    QTest::newRow("first download after a quiet start") << "| 7 8"
+                                                        << "7 8";
+}
+
+void WidgetTest::downloadGoesOnOrStartsAnew()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, held);
+    Widget w;
+    auto* recorder = w.findChild<Recorder*>(QStringLiteral("recorder"));
+    QVERIFY(recorder);
+    for (const QString& step : script.split(' ')) {
+        if (step == QLatin1String("|"))
+            recorder->endDownload();
+        else if (step == QLatin1String("B"))
+            recorder->beginDownload();
+        else
+            deliverStored(w, storedReading(step.toInt(), " 0.50"));
+    }
+    QStringList numbers;
+    for (const DmmData* d : itemData(storeRow(w))->readings())
+        numbers << QString::number(d->storeIndex());
+    QCOMPARE(numbers.join(' '), held);
+    QCOMPARE(activeName(w), QStringLiteral("Store Data"));
+    QCOMPARE(tableColumn(w, 0).join(' '), held);
 }
 
 void WidgetTest::chartUnitComboReloads()
