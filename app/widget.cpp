@@ -303,6 +303,8 @@ void Widget::restoreSettings()
     if (values.skipRepeat)
         dmm->setSkipRepeat(*values.skipRepeat);
     applyLimits();
+    for (const QString& problem : qAsConst(values.problems))
+        slotMessage(problem);
 }
 
 void Widget::applyLimits()

@@ -759,9 +759,10 @@ void WidgetTest::settingsApplied_data()
     QTest::newRow("sample rate only")
         << QByteArray("<?xml version=\"1.0\"?><options><SampleRate>500</SampleRate></options>")
         << "1000 1 500 0 locked";
-    QTest::newRow("abc reads 0, clamped by the dialog")
+    // Recording with what the dialog shows: no hidden count of 0 points.
+    QTest::newRow("abc keeps the default count")
         << QByteArray("<options><SamplePoints>abc</SamplePoints><Infinite>0</Infinite></options>")
-        << "1 0 1000 0 editable";
+        << "1000 0 1000 0 editable";
     QTest::newRow("other root, blank text ignored")
         << QByteArray("<config><SkipRepeat>1</SkipRepeat><SampleRate>  </SampleRate></config>")
         << "1000 1 1000 1 locked";
