@@ -219,7 +219,8 @@ bool SettingsFile::write(const SettingsValues& values) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!serialize(file, values)) {
+    // commit() does not look at the outcome of writing out its buffer: flush first.
+    if (!serialize(file, values) || !file.flush()) {
         file.cancelWriting();
         return false;
     }

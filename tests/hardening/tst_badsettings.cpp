@@ -2,6 +2,7 @@
 // of range, unreadable, in a read-only folder. The window always starts with sound values, and
 // what it writes back at close holds what was in effect.
 
+#include "filesizelimit.h"
 #include "privdrop.h"
 
 #include "settingsfile.h"
@@ -204,12 +205,13 @@ void BadSettingsTest::unusableFile_data()
     QTest::newRow("unreadable file") << "unreadable";
     QTest::newRow("a folder in its place") << "folder";
     QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("full disk") << "full";
 }
 
 void BadSettingsTest::unusableFile()
 {
     QFETCH(QString, situation);
-    if (situation != QLatin1String("folder"))
+    if (situation == QLatin1String("unreadable") || situation == QLatin1String("read-only"))
         RUN_UNPRIVILEGED_AS_ROOT();
 
     QTemporaryDir appDir;
@@ -238,6 +240,22 @@ void BadSettingsTest::unusableFile()
         // Writing cannot replace a folder; the failure is reported and the folder stays.
         QVERIFY(!SettingsFile(appDir.path(), configDir.path()).write(values));
         QVERIFY(QFileInfo(path).isDir());
+    } else if (situation == QLatin1String("full")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(shipped);
+        file.close();
+        // The new file cannot be written out: the save fails and the old file stays whole.
+        bool written = true;
+        {
+            FileSizeLimit limit;
+            written = SettingsFile(appDir.path(), configDir.path()).write(values);
+        }
+        QVERIFY(!written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), shipped);
+        QCOMPARE(QDir(appDir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList { SettingsFile::fileName() });
     } else {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
