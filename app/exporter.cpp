@@ -4,11 +4,16 @@
 #include "datamodel.h"
 #include "dmmchart.h"
 #include "pdfreport.h"
+#include "pictureexport.h"
 #include "xlsexport.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStorageInfo>
+
+#include <cerrno>
 
 Exporter::Exporter(QWidget* window, DataModel* model, const QList<ColumnHeader*>& headers,
     DMMChart* chart, QObject* parent)
@@ -36,12 +41,34 @@ QString Exporter::askFileName(const QString& caption, const QString& folder, con
     return asker(window, caption, folder, filter);
 }
 
-void Exporter::tellOutcome(bool succeeded)
+void Exporter::tellOutcome(bool succeeded, const QString& fileName, const QString& reason)
 {
-    if (succeeded)
+    if (succeeded) {
         QMessageBox::information(window, QString(), tr("The datas is exported successfully."));
-    else
-        QMessageBox::information(window, QString(), tr("The datas is exported failed."));
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QString(), tr("The datas is exported failed."),
+        QMessageBox::Ok, window);
+    if (!reason.isEmpty())
+        box.setInformativeText(
+            tr("%1 could not be written: %2").arg(QDir::toNativeSeparators(fileName), reason));
+    box.exec();
+}
+
+QString Exporter::failureReason(const QString& fileName)
+{
+    const QFileInfo target(fileName);
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        return qt_error_string(ENOENT);
+    if (target.isDir())
+        return qt_error_string(EISDIR);
+    if (target.exists() ? !target.isWritable() : !folder.isWritable())
+        return qt_error_string(EACCES);
+    const QStorageInfo storage(folder.absoluteFilePath());
+    if (storage.isValid() && storage.bytesAvailable() == 0)
+        return qt_error_string(ENOSPC);
+    return tr("the file could not be finished.");
 }
 
 void Exporter::exportXls()
@@ -72,7 +99,7 @@ void Exporter::exportXls()
         break;
     }
     case XlsExport::Failed:
-        tellOutcome(false);
+        tellOutcome(false, fileName, failureReason(fileName));
         break;
     }
 }
@@ -84,7 +111,8 @@ void Exporter::exportPdf()
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    tellOutcome(PdfReport::write(model, headers, fileName));
+    const bool written = PdfReport::write(model, headers, fileName);
+    tellOutcome(written, fileName, written ? QString() : failureReason(fileName));
 }
 
 void Exporter::exportCsv()
@@ -97,15 +125,20 @@ void Exporter::exportCsv()
     const QFileInfo chosen(fileName);
     if (chosen.suffix().isEmpty() && !chosen.exists())
         fileName += QStringLiteral(".csv");
-    tellOutcome(CsvExport::write(model, headers, fileName));
+    QString reason;
+    tellOutcome(CsvExport::write(model, headers, fileName, &reason), fileName, reason);
 }
 
 void Exporter::exportChart()
 {
-    const QString fileName = askFileName(tr("Export the chart to a picture."), QStringLiteral("."),
+    QString fileName = askFileName(tr("Export the chart to a picture."), QStringLiteral("."),
         QStringLiteral("JPG File(*.jpg)"));
     if (fileName.isEmpty())
         return;
-    // A picture that could not be written is a failure, not a success.
-    tellOutcome(chart->savePicture(fileName));
+    const QFileInfo chosen(fileName);
+    if (chosen.suffix().isEmpty() && !chosen.exists())
+        fileName += QStringLiteral(".jpg");
+    // Encoded in memory and written as a whole: a full disk is a failure and leaves no part.
+    QString reason;
+    tellOutcome(PictureExport::write(chart->picture(), fileName, &reason), fileName, reason);
 }

@@ -35,9 +35,15 @@ public:
     void exportCsv();
     void exportChart();
 
+    // Why a file could not be written there, in the system's words, for writers that do not say
+    // so themselves: a missing folder, a folder in the file's place, no permission, a full disk.
+    static QString failureReason(const QString& fileName);
+
 private:
     QString askFileName(const QString& caption, const QString& folder, const QString& filter);
-    void tellOutcome(bool succeeded);
+    // A failure shows the reason (the system's) beneath the message.
+    void tellOutcome(
+        bool succeeded, const QString& fileName = QString(), const QString& reason = QString());
 
     QWidget* window;
     DataModel* model;

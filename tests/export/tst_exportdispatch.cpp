@@ -40,6 +40,8 @@ private slots:
     void cancelled();
     void picture();
     void pictureNotWritten();
+    void failureSaysWhy_data();
+    void failureSaysWhy();
     void cursorDoesNotPileUp();
     void spreadsheet();
     void pdfReport();
@@ -191,8 +193,66 @@ void ExportDispatchTest::pictureNotWritten()
     okMessage();
     trigger();
     QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
+    QVERIFY2(driver->last().informativeText.endsWith(
+                 QStringLiteral("\"unknownformat\" is no picture format this program can write; "
+                                "name the file .jpg.")),
+        qPrintable(driver->last().informativeText));
     QVERIFY(!QFile::exists(file));
     QVERIFY(!waitCursorShown());
+
+    // A name without an extension gets ".jpg".
+    const QString bare = dir->filePath(QStringLiteral("chart"));
+    chooseKind(QStringLiteral("rbChart"));
+    answerFileDialog(bare);
+    okMessage();
+    trigger();
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported successfully."));
+    QVERIFY(!QImage(bare + QStringLiteral(".jpg")).isNull());
+}
+
+void ExportDispatchTest::failureSaysWhy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    for (const char* kind : { "rbTable", "rbChart", "rbPdf", "rbCsv" }) {
+        QTest::addRow("%s into a folder that does not exist", kind) << kind << "missing"
+                                                                    << "No such file or directory";
+        QTest::addRow("%s over a folder", kind) << kind << "folder"
+                                                << "Is a directory";
+    }
+    // Written in place, as devices are: the full disk is what the write reports.
+    QTest::addRow("rbChart to a full device") << "rbChart"
+                                              << "full"
+                                              << "No space left on device";
+    QTest::addRow("rbCsv to a full device") << "rbCsv"
+                                            << "full"
+                                            << "No space left on device";
+}
+
+void ExportDispatchTest::failureSaysWhy()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const QString extension = kind == "rbChart" ? ".jpg" : kind == "rbPdf" ? ".pdf" : ".xls";
+    QString file = dir->filePath(QStringLiteral("export") + extension);
+    if (target == "missing") {
+        file = dir->filePath(QStringLiteral("no/such/folder/export") + extension);
+    } else if (target == "folder") {
+        QVERIFY(QDir(dir->path()).mkdir(QFileInfo(file).fileName()));
+    } else if (QFile::exists(QStringLiteral("/dev/full"))) {
+        file = QStringLiteral("/dev/full");
+    } else {
+        QSKIP("there is no /dev/full");
+    }
+    chooseKind(kind);
+    answerFileDialog(file);
+    okMessage();
+    trigger();
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
+    QCOMPARE(driver->last().informativeText,
+        QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(file), reason));
 }
 
 void ExportDispatchTest::spreadsheet()
