@@ -20,6 +20,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace WidgetProbe;
@@ -196,6 +197,8 @@ void WidgetMeterTest::failedOpenSaysWhy_data()
                              << "No meter port was found";
     QTest::newRow("port held by another program") << "busy"
                                                   << "is busy";
+    QTest::newRow("a regular file given as the port") << "file"
+                                                      << "is not a serial port";
 }
 
 void WidgetMeterTest::failedOpenSaysWhy()
@@ -204,8 +207,13 @@ void WidgetMeterTest::failedOpenSaysWhy()
     QFETCH(QString, reasonContains);
     MeterSim sim;
     QSerialPort holder;
+    QTemporaryDir dir;
     if (situation == "missing") {
         MyDmm::setPortOverride(QStringLiteral("/dev/vibview-no-such-port"));
+    } else if (situation == "file") {
+        QFile file(dir.filePath(QStringLiteral("ttyUSB0")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        MyDmm::setPortOverride(file.fileName());
     } else {
         const QString port = startSim(sim, { "--period", "0" });
         QVERIFY2(!port.isEmpty(), qPrintable(sim.errorText()));
