@@ -8,7 +8,7 @@ packages=(
     libudev-dev libgsf-1-dev
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd poppler-utils
-    clang clang-format libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev valgrind
     xvfb xauth
     dpkg-dev file appstream desktop-file-utils
 )
