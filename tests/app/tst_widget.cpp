@@ -237,17 +237,25 @@ void WidgetTest::actionStatesFollowStartStop()
 void WidgetTest::newItemProposesNames_data()
 {
     QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QStringList>("deleted");
     QTest::addColumn<QString>("proposed");
-    QTest::newRow("only Measure1") << QStringList() << "Measure2";
-    QTest::newRow("after two more") << QStringList { "Measure2", "Measure3" } << "Measure4";
+    const QStringList none;
+    QTest::newRow("only Measure1") << none << none << "Measure2";
+    QTest::newRow("after two more") << QStringList { "Measure2", "Measure3" } << none << "Measure4";
     QTest::newRow("typed names starting with Measure count")
-        << QStringList { "Measurement", "Other" } << "Measure3";
-    QTest::newRow("case matters") << QStringList { "measure9", "MEASURE" } << "Measure2";
+        << QStringList { "Measurement", "Other" } << none << "Measure3";
+    QTest::newRow("case matters") << QStringList { "measure9", "MEASURE" } << none << "Measure2";
+    // The count drops with a delete, but a name still in use is never proposed again.
+    QTest::newRow("after a delete, no name twice")
+        << QStringList { "Measure2", "Measure3" } << QStringList { "Measure1" } << "Measure4";
+    QTest::newRow("a deleted name is free again")
+        << QStringList { "Pump" } << QStringList { "Measure1" } << "Measure1";
 }
 
 void WidgetTest::newItemProposesNames()
 {
     QFETCH(QStringList, typed);
+    QFETCH(QStringList, deleted);
     QFETCH(QString, proposed);
     Widget w;
     ModalDriver driver;
@@ -255,6 +263,13 @@ void WidgetTest::newItemProposesNames()
         driver.acceptInput(name);
         action(w, "actionItemNew")->trigger();
     }
+    for (const QString& name : deleted) {
+        tree(w)->setCurrentIndex(liveRow(w, liveNames(w).indexOf(name)));
+        driver.clickButton(QMessageBox::Yes);
+        action(w, "actionItemDelete")->trigger();
+    }
+    QVERIFY(driver.waitAllAnswered());
+    QCOMPARE(liveNames(w).size(), typed.size() + 1 - deleted.size());
     driver.clearSeen();
     driver.acceptInput(QString());
     action(w, "actionItemNew")->trigger();
