@@ -2,13 +2,11 @@
 
 #include "ui_dlgdownload.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 #include <QTimerEvent>
 
 namespace {
 const int WatchdogMs = 3000;
-const int PumpIntervalMs = 50;
 }
 
 DlgDownload::DlgDownload(QWidget* parent)
@@ -39,20 +37,11 @@ void DlgDownload::updatePos(int total, int pos)
         killTimer(watchdogId);
     watchdogId = startTimer(WatchdogMs, Qt::CoarseTimer);
 
+    // No events are processed from here: this runs inside the link's reading signal, and a
+    // nested event loop would let the link's port be closed and deleted under that signal. The
+    // bar is painted when control is back in the event loop, between chunks of readings.
     if (total >= 0 && pos >= total)
         QTimer::singleShot(0, this, &QDialog::accept);
-
-    // Keeps the bar painted while readings arrive, a few times a second: repainting the window
-    // for every one of thousands of records would slow the download to a crawl. The link's
-    // handlers run from here and lead back into this slot; those nested steps do not pump
-    // again, so the stack stays flat however many readings a download brings.
-    const bool complete = total >= 0 && pos >= total;
-    if (pumping || (!complete && sincePump.isValid() && sincePump.elapsed() < PumpIntervalMs))
-        return;
-    pumping = true;
-    sincePump.start();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    pumping = false;
 }
 
 void DlgDownload::timerEvent(QTimerEvent* event)

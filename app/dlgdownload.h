@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 namespace Ui {
 class DlgDownload;
@@ -30,6 +29,4 @@ protected:
 private:
     Ui::DlgDownload* ui;
     int watchdogId = 0;
-    bool pumping = false;
-    QElapsedTimer sincePump;
 };

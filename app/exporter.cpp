@@ -18,6 +18,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QStorageInfo>
+
+#include <cerrno>
 
 Exporter::Exporter(QWidget* window, DataModel* model, const QList<ColumnHeader*>& headers,
     DMMChart* chart, QObject* parent)
@@ -102,8 +105,25 @@ void Exporter::tellOutcome(
                                          : tr("Export to %1 failed: %2").arg(shown, result.reason));
     QMessageBox box(QMessageBox::Information, QString(), tr("The datas is exported failed."),
         QMessageBox::Ok, window);
-    box.setInformativeText(result.reason);
+    if (!result.reason.isEmpty())
+        box.setInformativeText(tr("%1 could not be written: %2").arg(shown, result.reason));
     box.exec();
+}
+
+QString Exporter::failureReason(const QString& fileName)
+{
+    const QFileInfo target(fileName);
+    const QFileInfo folder(target.absolutePath());
+    if (!folder.isDir())
+        return qt_error_string(ENOENT);
+    if (target.isDir())
+        return qt_error_string(EISDIR);
+    if (target.exists() ? !target.isWritable() : !folder.isWritable())
+        return qt_error_string(EACCES);
+    const QStorageInfo storage(folder.absoluteFilePath());
+    if (storage.isValid() && storage.bytesAvailable() == 0)
+        return qt_error_string(ENOSPC);
+    return tr("the file could not be finished.");
 }
 
 void Exporter::exportXls()
@@ -134,7 +154,7 @@ void Exporter::exportXls()
             fileName);
         break;
     case XlsExport::Failed:
-        tellOutcome(ExportResult::failure(QString()), fileName);
+        tellOutcome(ExportResult::failure(failureReason(fileName)), fileName);
         break;
     }
 }
@@ -146,8 +166,8 @@ void Exporter::exportPdf()
     if (fileName.isEmpty())
         return;
     // The report is complete and closed before the user is told it is there.
-    tellOutcome(PdfReport::write(model, headers, fileName) ? ExportResult::success()
-                                                           : ExportResult::failure(QString()),
+    const bool written = PdfReport::write(model, headers, fileName);
+    tellOutcome(written ? ExportResult::success() : ExportResult::failure(failureReason(fileName)),
         fileName, shownItem());
 }
 
@@ -157,9 +177,10 @@ void Exporter::exportCsv()
         QStringLiteral("CSV File(*.csv)"), QStringLiteral("csv"), shownItemName());
     if (fileName.isEmpty())
         return;
-    tellOutcome(CsvExport::write(model, headers, fileName) ? ExportResult::success()
-                                                           : ExportResult::failure(QString()),
-        fileName, shownItem());
+    QString reason;
+    const bool written = CsvExport::write(model, headers, fileName, &reason);
+    tellOutcome(
+        written ? ExportResult::success() : ExportResult::failure(reason), fileName, shownItem());
 }
 
 void Exporter::exportChart()

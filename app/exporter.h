@@ -65,6 +65,9 @@ private:
     void tellOutcome(const ExportResult& result, const QString& fileName,
         const QList<const ItemData*>& written = {});
     QList<const ItemData*> shownItem() const;
+    // Why a file could not be written there, in the system's words, for writers that do not say
+    // so themselves: a missing folder, a folder in the file's place, no permission, a full disk.
+    static QString failureReason(const QString& fileName);
 
     QWidget* window;
     DataModel* model;

@@ -40,7 +40,10 @@ Reason classify(const QString& path)
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return Reason::NoPort;
-    if (!info.isReadable() || !info.isWritable())
+    const DeviceKind kind = deviceKind(path);
+    if (kind == DeviceKind::Other)
+        return Reason::NotSerialPort;
+    if (kind != DeviceKind::Held && (!info.isReadable() || !info.isWritable()))
         return Reason::PermissionDenied;
     return Reason::Busy;
 }
@@ -84,6 +87,9 @@ QString text(Reason reason, const QString& path, bool ruleInstalled)
     }
     case Reason::Busy:
         return tr("%1 is busy: another program is using it.").arg(QDir::toNativeSeparators(path));
+    case Reason::NotSerialPort:
+        return tr("%1 is not a serial port, so no meter can be reached through it.")
+            .arg(QDir::toNativeSeparators(path));
     }
     return QString();
 }

@@ -5,7 +5,17 @@
 // Why the meter's port could not be opened, in words a user can act on.
 namespace OpenFailure {
 
-enum class Reason { NoPort, PermissionDenied, Busy };
+enum class Reason { NoPort, PermissionDenied, Busy, NotSerialPort };
+
+// What stands at a port's path, as far as the system tells without taking the port from anyone.
+enum class DeviceKind {
+    Terminal, // a serial port (a terminal device)
+    Held, // a terminal device another program holds exclusively
+    Other, // a regular file, a folder, a pipe, /dev/null...
+    Unknown, // it could not be looked at (no permission, or the platform does not tell)
+};
+// Platform glue (openfailure_unix.cpp, openfailure_win.cpp).
+DeviceKind deviceKind(const QString& path);
 
 // Looks at the port the link would have used: the override when one is set, otherwise the
 // first port with the meter's USB identifiers.

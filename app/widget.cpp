@@ -414,6 +414,12 @@ void Widget::initConnec()
                 ui->chart->appendPoint(ChartPoint::fromReading(reading), 0);
         });
     connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
+    connect(recorder, &Recorder::downloadResumed, this, &Widget::showStoreData);
+    connect(recorder, &Recorder::unitKeepsChanging, this, [this](int changes) {
+        slotMessage(tr("The meter's unit changed %1 times in a row, each time after a reading or "
+                       "two, and every change starts a new item. Check the meter's unit setting.")
+                        .arg(changes));
+    });
     connect(recorder, &Recorder::downloadProgress, this,
         [this](int received) { emit updateDowndPos(DlgDownload::UnknownTotal, received); });
     connect(recorder, &Recorder::downloadEnded, this, &Widget::downloadEnded);
@@ -507,6 +513,8 @@ void Widget::restoreSettings()
     if (values.exportFolder)
         exporter->setExportFolder(*values.exportFolder);
     applyLimits();
+    for (const QString& problem : qAsConst(values.problems))
+        slotMessage(problem);
 }
 
 void Widget::applyLimits()
@@ -817,13 +825,25 @@ void Widget::newItem(QString name, ItemData::DataType type)
 
 void Widget::on_actionItemNew_triggered()
 {
+    // Cancelling gives an empty name, and cancelling needs no message.
     const QString name = QInputDialog::getText(
         this, QString(), QStringLiteral("Name:"), QLineEdit::Normal, items->defaultName())
                              .trimmed();
-    if (name.isEmpty())
+    if (name.isEmpty() || refuseTakenName(name))
         return;
     newItem(name, ItemData::LiveMeasure);
     ui->chart->setDecimals(1);
+}
+
+bool Widget::refuseTakenName(const QString& name)
+{
+    // Two items of one name could not be told apart in exports.
+    if (!items->isLiveNameUsed(name))
+        return false;
+    QMessageBox::information(this, QString(),
+        tr("An item named \"%1\" already exists under \"Live Data\". Choose another name.")
+            .arg(name));
+    return true;
 }
 
 void Widget::on_actionItemDelete_triggered()
@@ -856,10 +876,19 @@ void Widget::on_actionItemRename_triggered()
     const QModelIndex index = ui->tvItems->currentIndex();
     if (!ItemTree::isItemRow(index))
         return;
-    const QString name = QInputDialog::getText(this, QString(), QStringLiteral("New name:"),
-        QLineEdit::Normal, index.data(Qt::DisplayRole).toString())
+    const QString current = index.data(Qt::DisplayRole).toString();
+    bool accepted = false;
+    const QString name = QInputDialog::getText(
+        this, QString(), QStringLiteral("New name:"), QLineEdit::Normal, current, &accepted)
                              .trimmed();
-    if (name.isEmpty())
+    if (!accepted)
+        return;
+    if (name.isEmpty()) {
+        QMessageBox::information(
+            this, QString(), tr("An item needs a name: \"%1\" keeps its name.").arg(current));
+        return;
+    }
+    if (name != current && refuseTakenName(name))
         return;
     items->renameItem(index, name);
     ui->tvItems->viewport()->update();
@@ -894,27 +923,35 @@ void Widget::slotCurrentRowChanged(QModelIndex current, QModelIndex previous)
 
 void Widget::on_actionItemDownload_triggered()
 {
-    if (!dmm->isOpened())
+    if (!dmm->isOpened()) {
+        QMessageBox::information(this, QString(),
+            tr("The meter must be connected first: choose Connect, then Download."));
         return;
-    clearViews();
+    }
+    // "Store Data" keeps its readings until the first reading of this download replaces them.
     const QModelIndex store = items->storeIndex();
-    if (ItemData* storeItem = items->storeItem())
-        storeItem->clearReadings();
     itemSetToActive(store);
     ui->tvItems->setCurrentIndex(store);
 
+    recorder->beginDownload();
     dmm->downloadStore();
 
     auto* dialog = new DlgDownload(this);
     dialog->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(this, &Widget::updateDowndPos, dialog, &DlgDownload::updatePos);
+    // Nothing more can come once the link is gone.
+    connect(dmm, &MyDmm::closed, dialog, &QDialog::accept);
     downloadDialog = dialog;
     // The meter never announces how many records follow: start the dialog's watchdog now, so
     // that a meter that sends nothing at all still lets the dialog close.
     emit updateDowndPos(DlgDownload::UnknownTotal, 0);
     if (downloadDialog)
         dialog->exec();
+
+    if (recorder->receivedSinceBegin() == 0 && dmm->isOpened())
+        QMessageBox::information(this, QString(),
+            tr("No readings arrived: the meter's memory is empty, or the meter did not answer."));
 }
 
 void Widget::on_actionStart_triggered()
@@ -983,13 +1020,18 @@ void Widget::slotDisplayStore(const DmmData* data)
 
 void Widget::downloadStarted()
 {
+    showStoreData();
+    dataModel->clear();
+    ui->chart->clear();
+}
+
+void Widget::showStoreData()
+{
     const QModelIndex store = items->storeIndex();
     if (recorder->activeItem() != items->storeItem()) {
         ui->tvItems->setCurrentIndex(store);
         itemSetToActive(store);
     }
-    dataModel->clear();
-    ui->chart->clear();
 }
 
 void Widget::downloadEnded(int received)

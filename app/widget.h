@@ -112,7 +112,10 @@ private:
     void continueInNewItem();
     void showUnit(int unitCode, const QString& unitText);
     void downloadStarted();
+    void showStoreData();
     void downloadEnded(int received);
+    // Says so and returns true when an item under "Live Data" already has this name.
+    bool refuseTakenName(const QString& name);
     void connectionLost();
     void itemFull(ItemData* item, int limit);
     void showFull(ItemData* item, bool full);

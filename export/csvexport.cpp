@@ -3,13 +3,15 @@
 #include "columnheader.h"
 #include "datamodel.h"
 #include "dmmdata.h"
+#include "targetfile.h"
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QLocale>
 #include <QStringList>
+
+#include <cmath>
 
 namespace {
 
@@ -42,16 +44,40 @@ QByteArray line(const QStringList& fields)
     return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 
+bool isControl(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u == '\t' || u == '\n' || u == '\r')
+        return false;
+    return u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0);
+}
+
+bool isNumber(const QString& text)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text, &ok);
+    return ok && std::isfinite(value);
+}
+
 } // namespace
 
 QString CsvExport::field(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString escaped = text;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    QString cell = text;
+    for (QChar& c : cell) {
+        if (isControl(c))
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    // Spreadsheets run a cell that starts like this as a formula, with the user's rights.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!cell.isEmpty() && formulaStarts.contains(cell.at(0)) && !isNumber(cell))
+        cell.prepend(QLatin1Char('\''));
+
+    if (!cell.contains(QLatin1Char(',')) && !cell.contains(QLatin1Char('"'))
+        && !cell.contains(QLatin1Char('\n')) && !cell.contains(QLatin1Char('\r')))
+        return cell;
+    cell.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + cell + QLatin1Char('"');
 }
 
 QByteArray CsvExport::toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers)
@@ -78,31 +104,13 @@ QByteArray CsvExport::toCsv(const QAbstractItemModel* model, const QList<ColumnH
     return csv;
 }
 
-bool CsvExport::write(
-    const QAbstractItemModel* model, const QList<ColumnHeader*>& headers, const QString& fileName)
+bool CsvExport::write(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers,
+    const QString& fileName, QString* error)
 {
-    if (!model || headers.isEmpty() || fileName.isEmpty())
-        return false;
-    const QByteArray csv = toCsv(model, headers);
-
-    // A regular file is replaced as a whole or not at all. Anything else that exists (a device, a
-    // pipe) cannot be swapped for a new file and is written in place.
-    const QFileInfo target(fileName);
-    if (target.exists() && !target.isFile()) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        const bool written = file.write(csv) == csv.size() && file.flush();
-        file.close();
-        return written && file.error() == QFileDevice::NoError;
-    }
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(csv) != csv.size()) {
-        file.cancelWriting();
+    if (!model || headers.isEmpty() || fileName.isEmpty()) {
+        if (error)
+            *error = QCoreApplication::translate("CsvExport", "There is no table to export.");
         return false;
     }
-    return file.commit();
+    return TargetFile::writeWhole(fileName, toCsv(model, headers), error);
 }

@@ -13,12 +13,15 @@ struct ColumnHeader;
 class CsvExport
 {
 public:
-    // Replaces the file as a whole or not at all.
+    // Replaces the file as a whole or not at all; on failure, error (when given) says why.
     static bool write(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers,
-        const QString& fileName);
+        const QString& fileName, QString* error = nullptr);
 
     static QByteArray toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers);
 
-    // One field, quoted when it holds a separator, a quote or a line break.
+    // One field, quoted when it holds a separator, a quote or a line break. A text a spreadsheet
+    // would run as a formula (it begins with =, +, -, @, a tab or a carriage return and is no
+    // number) gets a leading apostrophe; control characters other than tab and line breaks are
+    // replaced by U+FFFD.
     static QString field(const QString& text);
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
@@ -15,16 +16,21 @@ class TargetFile
 public:
     explicit TargetFile(const QString& fileName);
 
-    bool open();
+    bool open(QIODevice::OpenMode extra = {});
     QIODevice* device();
     // True when everything written reached the file; a regular file appears only then.
     bool commit();
     // The system's reason for the last failure.
     QString errorString() const;
 
+    // The whole of bytes, or nothing: on failure, error (when given) holds the reason.
+    static bool writeWhole(
+        const QString& fileName, const QByteArray& bytes, QString* error = nullptr);
+
 private:
     bool inPlace;
     bool truncated = false;
+    QString reason;
     QSaveFile file;
     QFile deviceFile;
 };

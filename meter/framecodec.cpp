@@ -173,22 +173,44 @@ QByteArray commandFrame(const QByteArray& payload)
     return frame;
 }
 
-bool takeFrame(QByteArray& buffer, QByteArray& frame)
+bool takeFrame(QByteArray& buffer, QByteArray& frame, int* damaged)
 {
+    const auto drop = [&buffer, damaged]() {
+        if (damaged)
+            ++*damaged;
+        resynchronise(buffer);
+    };
     for (;;) {
-        if (buffer.size() < HeaderLength)
+        if (buffer.size() < TypeOffset + 1)
             return false;
         const char* data = buffer.constData();
+        const bool header = data[0] == DataHeader0 && data[1] == DataHeader1;
         const int length = uchar(data[2]);
-        // A length that cannot hold its own checksum is as bad as a wrong header.
-        if (data[0] != DataHeader0 || data[1] != DataHeader1 || length < MinDataFrameLength) {
+        const int type = uchar(data[TypeOffset]);
+        // A reading frame is 20 bytes: a damaged length byte is known once the type is in,
+        // rather than after waiting for up to 255 bytes that hold the frames behind it.
+        if (header && (type == LiveReading || type == StoredReading)
+            && length != ReadingFrameLength) {
+            drop();
+            continue;
+        }
+        if (buffer.size() < HeaderLength)
+            return false;
+        if (!header) {
             resynchronise(buffer);
+            continue;
+        }
+        // A length that cannot hold its own checksum is as bad as a wrong header.
+        if (length < MinDataFrameLength) {
+            drop();
             continue;
         }
         if (buffer.size() < length)
             return false;
         const quint16 expected = quint16((uchar(data[length - 2]) << 8) | uchar(data[length - 1]));
         if (checksum(data, length - 2) != expected) {
+            if (damaged)
+                ++*damaged;
             // Drop one byte only: a damaged length must not swallow the good frames behind it.
             buffer.remove(0, 1);
             continue;

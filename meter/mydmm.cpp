@@ -5,6 +5,7 @@
 #include "usbpnpdetector.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
 #include <QTimerEvent>
 
 #ifdef Q_OS_WIN
@@ -22,9 +23,41 @@ QString& portOverrideName()
 
 } // namespace
 
+// Marks a call into the port or into one of its signals. A port closed meanwhile must not be
+// destroyed under the call that is still running in it: it is handed to the event loop once the
+// outermost such call has returned.
+class MyDmm::PortUse
+{
+public:
+    explicit PortUse(MyDmm* link)
+        : link(link)
+    {
+        ++link->portDepth;
+    }
+    ~PortUse()
+    {
+        if (--link->portDepth > 0)
+            return;
+        for (QSerialPort* retired : qAsConst(link->retiredPorts))
+            retired->deleteLater();
+        link->retiredPorts.clear();
+    }
+    PortUse(const PortUse&) = delete;
+    PortUse& operator=(const PortUse&) = delete;
+
+private:
+    MyDmm* link;
+};
+
 MyDmm::MyDmm(QObject* parent)
     : QObject(parent)
 {
+    damagedOnly = new QTimer(this);
+    damagedOnly->setObjectName(QStringLiteral("damagedOnlyTimer"));
+    damagedOnly->setSingleShot(true);
+    damagedOnly->setInterval(DamagedOnlyMs);
+    connect(damagedOnly, &QTimer::timeout, this, &MyDmm::damagedOnlyTimeout);
+
 #ifdef Q_OS_WIN
     detector = new USBPNPDetector(&GUID_DEVINTERFACE_USB_DEVICE, 1, nullptr);
 #else
@@ -86,6 +119,12 @@ bool MyDmm::open()
     serial->setFlowControl(QSerialPort::NoFlowControl);
     serial->setParity(QSerialPort::NoParity);
     serial->setStopBits(QSerialPort::OneStop);
+    // Bytes and faults of an earlier connection mean nothing on this one.
+    resetLine();
+    if (damagedCount != 0) {
+        damagedCount = 0;
+        emit damagedFramesChanged(0);
+    }
     port = serial;
     connect(port, &QSerialPort::readyRead, this, &MyDmm::portReadyRead);
     connect(port, &QSerialPort::errorOccurred, this, &MyDmm::portError);
@@ -108,9 +147,21 @@ void MyDmm::close()
     serial->disconnect(this);
     serial->close();
     // close() may run inside one of the port's own signals (an error, or a reader reacting to a
-    // reading), so the port is deleted once control is back in the event loop.
-    serial->deleteLater();
+    // reading): then the port goes once that call has returned.
+    if (portDepth > 0)
+        retiredPorts.append(serial);
+    else
+        delete serial;
+    // A frame cut off by the close must not be completed by the bytes of the next connection.
+    resetLine();
     emit closed();
+}
+
+void MyDmm::resetLine()
+{
+    receiveBuffer.clear();
+    damagedOnly->stop();
+    damagedReported = false;
 }
 
 void MyDmm::portError(QSerialPort::SerialPortError error)
@@ -122,6 +173,7 @@ void MyDmm::portError(QSerialPort::SerialPortError error)
     QSerialPort* failed = qobject_cast<QSerialPort*>(sender());
     if (failed != port)
         return;
+    PortUse use(this);
     closeLost();
 }
 
@@ -155,6 +207,8 @@ bool MyDmm::sendFrame(QByteArray payload)
     if (!linkOpen || !port)
         return false;
     const QByteArray frame = FrameCodec::commandFrame(payload);
+    // A write may report an error at once, and the error closes the link.
+    PortUse use(this);
     return port->write(frame) == frame.size();
 }
 
@@ -181,6 +235,8 @@ void MyDmm::handleFrame(const QByteArray& frame)
 
 void MyDmm::portReadyRead()
 {
+    // The readings go out from inside the port's signal, and their receivers may close the link.
+    PortUse use(this);
     if (!port || port->bytesAvailable() <= 0)
         return;
     const QByteArray data = port->readAll();
@@ -192,10 +248,38 @@ void MyDmm::slotSerialDevRead(QByteArray data)
 {
     receiveBuffer.append(data);
     QByteArray frame;
-    while (FrameCodec::takeFrame(receiveBuffer, frame)) {
+    int damaged = 0;
+    while (FrameCodec::takeFrame(receiveBuffer, frame, &damaged)) {
+        if (damaged > 0) {
+            noteDamaged(damaged);
+            damaged = 0;
+        }
+        // A good frame ends a run of damaged ones.
+        damagedOnly->stop();
+        damagedReported = false;
         lastFrame = frame;
         handleFrame(frame);
     }
+    if (damaged > 0)
+        noteDamaged(damaged);
+}
+
+void MyDmm::noteDamaged(int count)
+{
+    damagedCount += count;
+    emit damagedFramesChanged(damagedCount);
+    if (!damagedReported && !damagedOnly->isActive())
+        damagedOnly->start();
+}
+
+void MyDmm::damagedOnlyTimeout()
+{
+    // Said once per run of damaged frames: the count in the status bar tells the rest.
+    damagedReported = true;
+    emit message(tr("For %1 s the meter has sent only damaged frames (%2 dropped since "
+                    "connecting), so nothing was recorded. Check the cable and the meter.")
+                     .arg(DamagedOnlyMs / 1000)
+                     .arg(damagedCount));
 }
 
 void MyDmm::slotUSBRemoved(HIDDeviceInfo info)

@@ -4,11 +4,13 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 
 class DmmData;
+class QTimer;
 class USBPNPDetector;
 
 // The single connection to the meter: finds and opens its serial port, frames and decodes what
@@ -27,6 +29,8 @@ public:
 
     static constexpr quint16 VendorId = 6790; // 0x1A86
     static constexpr quint16 ProductId = 29987; // 0x7523
+    // A meter that sends nothing but damaged frames for this long is worth a message.
+    static constexpr int DamagedOnlyMs = 5000;
 
     bool sendFrame(QByteArray payload);
     bool isOpened() const { return linkOpen; }
@@ -46,6 +50,9 @@ public:
     // reading.
     int downloadTotal() const { return storeTotal; }
     int downloadCount() const { return storeCount; }
+
+    // Frames dropped as damaged (a wrong checksum or length) since the link last opened.
+    int damagedFrames() const { return damagedCount; }
 
 public slots:
     virtual bool open();
@@ -72,15 +79,22 @@ signals:
     void connectionLost();
     // A serial port arrived (any port: the receiver decides whether it is the meter).
     void deviceArrived(HIDDeviceInfo info);
+    // The count of damaged frames changed (it grows, and returns to 0 when the link opens).
+    void damagedFramesChanged(int count);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    class PortUse;
+
     void portError(QSerialPort::SerialPortError error);
     void closeLost();
     void startSampleTimer();
     void stopSampleTimer();
+    void resetLine();
+    void noteDamaged(int count);
+    void damagedOnlyTimeout();
 
     QByteArray receiveBuffer;
     QByteArray lastFrame;
@@ -99,4 +113,12 @@ private:
     QSerialPort* port = nullptr;
     bool linkOpen = false;
     USBPNPDetector* detector = nullptr;
+    // Calls into the port (its signals, reads, writes) under way; a port closed meanwhile is
+    // kept in retiredPorts until the outermost one has returned.
+    int portDepth = 0;
+    QList<QSerialPort*> retiredPorts;
+    int damagedCount = 0;
+    // Runs from the first damaged frame after a good one; a good frame stops it.
+    QTimer* damagedOnly = nullptr;
+    bool damagedReported = false;
 };

@@ -20,9 +20,13 @@ Recorder::Outcome Recorder::recordLive(const DmmData* reading)
         return Outcome::NoLiveItem;
 
     emit liveReading(owned.get());
+    ++readingsSinceUnitChange;
 
     const DmmData::Unit unit = owned->unit();
     if (active->unitText() != unit.text) {
+        // A first unit for a new item is no change of the meter's unit.
+        if (!active->unitText().isEmpty())
+            countUnitChange();
         if (active->readingCount() > 0)
             emit unitChanging(active);
         active->clearReadings();
@@ -51,15 +55,42 @@ Recorder::Outcome Recorder::recordLive(const DmmData* reading)
     return Outcome::Stored;
 }
 
+void Recorder::countUnitChange()
+{
+    // The reading that brought the change is counted already.
+    unitChanges = readingsSinceUnitChange <= UnsteadyReadings + 1 ? unitChanges + 1 : 1;
+    readingsSinceUnitChange = 1;
+    if (unitChanges == UnitChangesReported)
+        emit unitKeepsChanging(unitChanges);
+}
+
+void Recorder::beginDownload()
+{
+    endDownload();
+    freshDownload = true;
+    sinceBegin = 0;
+}
+
 void Recorder::recordStored(const DmmData* reading)
 {
     std::unique_ptr<DmmData> owned = DmmData::adopt(reading);
     if (!owned || !store)
         return;
+    ++sinceBegin;
     if (storeStarting) {
         storeStarting = false;
-        store->clearReadings();
-        emit downloadStarted(store);
+        // A meter that paused in the middle of its memory goes on with the next record number:
+        // that is the same download, and what came before the pause stays.
+        const DmmData* last = store->lastReading();
+        const bool continues
+            = !freshDownload && last && owned->storeIndex() == last->storeIndex() + 1;
+        freshDownload = false;
+        if (continues) {
+            emit downloadResumed(store);
+        } else {
+            store->clearReadings();
+            emit downloadStarted(store);
+        }
     }
     DmmData* stored = owned.release();
     store->appendReading(stored);

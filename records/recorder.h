@@ -29,6 +29,10 @@ public:
 
     // Readings of a download that follow each other closer than this belong to one download.
     static constexpr int DownloadQuietMs = 300;
+    // This many unit changes in a row, each after at most UnsteadyReadings readings, make a meter
+    // whose unit keeps changing.
+    static constexpr int UnitChangesReported = 10;
+    static constexpr int UnsteadyReadings = 2;
 
     explicit Recorder(QObject* parent = nullptr);
 
@@ -51,10 +55,15 @@ public:
     // Each takes over the reading: it is stored into an item or deleted before returning.
     Outcome recordLive(const DmmData* reading);
     void recordStored(const DmmData* reading);
+    // The user asked the meter for its memory: its first reading starts a new download, whatever
+    // its record number. "Store Data" keeps what it holds until then.
+    void beginDownload();
     // The quiet period after the last stored reading: the download is complete. Called by the
     // recorder's own timer; public so that the end of a download can be driven directly.
     void endDownload();
     bool isDownloading() const { return !storeStarting; }
+    // Stored readings received since the last beginDownload().
+    int receivedSinceBegin() const { return sinceBegin; }
 
     // Decimals of the chart's value labels: by the unit code of a live reading (1, 2, 4 give 1, 2,
     // 3; others 0), and for a whole item by its first reading's detection.
@@ -76,18 +85,31 @@ signals:
     void itemFull(ItemData* item, int limit);
     // The first reading of a download arrived: "Store Data" was emptied for it.
     void downloadStarted(ItemData* store);
+    // A download that had fallen quiet goes on (its next record number came): the readings are
+    // added to those "Store Data" holds.
+    void downloadResumed(ItemData* store);
     void downloadProgress(int received);
     void downloadEnded(int received);
+    // The unit changed this many times in a row after only a reading or two each: every change
+    // starts a new item. Said once per such run.
+    void unitKeepsChanging(int changes);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    void countUnitChange();
+
     Limits limits;
     bool running = false;
     ItemData* active = nullptr;
     ItemData* store = nullptr;
     const ItemData* fullSaid = nullptr;
     bool storeStarting = true;
+    // The next stored reading starts a download even if its number follows the last one held.
+    bool freshDownload = false;
+    int sinceBegin = 0;
     QBasicTimer downloadQuiet;
+    int unitChanges = 0;
+    int readingsSinceUnitChange = 0;
 };

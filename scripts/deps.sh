@@ -9,7 +9,7 @@ packages=(
     libudev-dev libgsf-1-dev libxlsxwriter-dev
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd python3-openpyxl gnumeric poppler-utils
-    clang clang-format libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev valgrind
     xvfb xauth
     dpkg-dev file appstream desktop-file-utils
 )

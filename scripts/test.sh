@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite twice: once as shipped (build/),
 # once with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), where any memory error,
-# undefined behaviour or leak fails the test that caused it.
+# undefined behaviour or leak fails the test that caused it. In between, the cases where Qt's own
+# objects could be used after being freed run once under valgrind (when it is installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh build -DVIBVIEW_BUILD_TESTS=ON
 (cd build && ctest --output-on-failure --timeout 300 -j "$(nproc)")
+bash scripts/valgrind.sh build
 
 # The build needs the same settings as the tests, as it runs a sanitized helper (the icon
 # painter). The suppressions name only system libraries (scripts/lsan.supp).

@@ -81,7 +81,14 @@ bool toText(const QByteArray& bytes, QString* text)
 {
     *text = QString::fromUtf8(bytes);
     // Invalid UTF-8 turns into replacement characters, which do not turn back into the bytes.
-    return !text->contains(QChar::ReplacementCharacter) || text->toUtf8() == bytes;
+    if (text->contains(QChar::ReplacementCharacter) && text->toUtf8() != bytes)
+        return false;
+    // The export puts an apostrophe before a cell a spreadsheet would run as a formula ("----",
+    // the meter's no-reading text, among them); the cell's text is what follows it.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (text->size() > 1 && text->at(0) == QLatin1Char('\'') && formulaStarts.contains(text->at(1)))
+        text->remove(0, 1);
+    return true;
 }
 
 bool digits(const QString& text, int from, int count, int* value)

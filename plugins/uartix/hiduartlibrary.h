@@ -14,6 +14,11 @@ using Byte = quint8;
 using Bool = qint32;
 using Status = qint32;
 using Device = void*;
+
+constexpr Status Success = 0;
+// A read that got fewer bytes than asked for within its time-out; with a time-out of 0 ms every
+// short read ends so, and is no failure.
+constexpr Status ReadTimedOut = 0x12;
 }
 
 #if defined(Q_OS_WIN)

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QPointer>
 
 namespace {
 
@@ -29,14 +30,18 @@ Uartix::~Uartix()
 {
     // Close first so that no reader thread outlives the object it posts to.
     close();
+    closeUnclosed();
     delete notification;
     clearDevices();
 }
 
 void Uartix::init(const QString& libraryFile)
 {
-    // The open handle belongs to the binding about to be replaced.
+    // The open handle belongs to the binding about to be replaced, and so do handles that failed
+    // to close: the new binding could not close them.
     close();
+    closeUnclosed();
+    unclosed.clear();
 
     this->libraryFile = libraryFile;
     delete notification;
@@ -64,8 +69,9 @@ bool Uartix::refreshDevices()
         return false;
 
     HidUart::Dword count = 0;
-    if (library.GetNumDevices(&count, BridgeVid, BridgePid) != 0)
+    if (library.GetNumDevices(&count, BridgeVid, BridgePid) != HidUart::Success)
         return false;
+    count = qMin(count, MaxDevices);
 
     for (HidUart::Dword number = 0; number < count; ++number) {
         QByteArray serial(SerialBufferSize, '\0');
@@ -109,18 +115,27 @@ bool Uartix::open()
     if (isOpened() || devices.isEmpty() || !library.isBound())
         return false;
 
+    closeUnclosed();
     DeviceEntry* entry = devices.first();
     HidUart::Device handle = nullptr;
-    if (library.Open(&handle, HidUart::Dword(entry->index), entry->vid, entry->pid) != 0 || !handle)
+    if (library.Open(&handle, HidUart::Dword(entry->index), entry->vid, entry->pid)
+            != HidUart::Success
+        || !handle)
         return false;
+
+    // A device that refuses its line settings would deliver garbage, or block the host's thread.
+    const bool configured = library.SetUartConfig(handle, HidUart::Dword(baudRate), dataBits,
+                                parity, stopBits, flowControl)
+            == HidUart::Success
+        && library.SetTimeouts(handle, 0, 500) == HidUart::Success // never block on a read
+        && library.FlushBuffers(handle, 1, 1) == HidUart::Success;
+    if (!configured) {
+        closeHandle(handle);
+        return false;
+    }
     device = handle;
     // A device reopened without a new enumeration must still be recognised when it is unplugged.
     currentDevice = entry;
-
-    library.SetUartConfig(
-        device, HidUart::Dword(baudRate), dataBits, parity, stopBits, flowControl);
-    library.SetTimeouts(device, 0, 500); // never block the host's thread on a read
-    library.FlushBuffers(device, 1, 1);
 
     readThread = new ReadThread(this);
     if (!readThread->isRunning())
@@ -135,7 +150,7 @@ void Uartix::close()
 {
     const bool wasOpen = isOpened();
     if (wasOpen && device) {
-        library.Close(device);
+        closeHandle(device);
         device = nullptr;
     }
     currentDevice = nullptr;
@@ -145,6 +160,22 @@ void Uartix::close()
         setOpened(false);
         emit closed();
     }
+}
+
+void Uartix::closeHandle(HidUart::Device handle)
+{
+    if (library.Close(handle) != HidUart::Success)
+        unclosed.append(handle);
+}
+
+void Uartix::closeUnclosed()
+{
+    if (!library.isBound())
+        return;
+    const QList<HidUart::Device> handles = unclosed;
+    unclosed.clear();
+    for (HidUart::Device handle : handles)
+        closeHandle(handle);
 }
 
 void Uartix::stopReadThread()
@@ -177,24 +208,37 @@ int Uartix::write(const QByteArray& data)
 
 void Uartix::readData()
 {
-    if (!device)
-        return;
     // A receiver of read() that spins an event loop lets the next queued request in while the
-    // lock is held; skipping that poll leaves the bytes in the library for the next one instead
-    // of deadlocking.
-    if (!readLock.tryLock())
+    // last chunk is being delivered; skipping that poll leaves the bytes in the library for the
+    // next one, in order.
+    if (!device || delivering)
         return;
 
     QByteArray chunk(ReadChunk, '\0');
     HidUart::Dword count = 0;
-    // Only the count matters: with a 0 ms time-out a short read may come with a time-out status.
-    library.Read(device, reinterpret_cast<HidUart::Byte*>(chunk.data()), ReadChunk, &count);
+    // With a 0 ms time-out a short read comes with the time-out status: that is no failure.
+    const HidUart::Status status
+        = library.Read(device, reinterpret_cast<HidUart::Byte*>(chunk.data()), ReadChunk, &count);
+    const bool failed = status != HidUart::Success && status != HidUart::ReadTimedOut;
     if (count > 0) {
         chunk.truncate(int(qMin<HidUart::Dword>(count, ReadChunk)));
-        readBuffer = chunk;
-        emit read(readBuffer);
+        {
+            QMutexLocker locker(&readLock);
+            readBuffer = chunk;
+        }
+        // Emitted with no lock held, and nothing of this object touched after it unless it
+        // still exists: a receiver may delete it.
+        const QPointer<Uartix> alive(this);
+        delivering = true;
+        emit read(chunk);
+        if (!alive)
+            return;
+        delivering = false;
     }
-    readLock.unlock();
+    // A device that fails to read is gone or broken: polled on, it would fail ten times a second
+    // for ever, and the host would never learn that it closed.
+    if (failed)
+        close();
 }
 
 bool Uartix::isOpened() const

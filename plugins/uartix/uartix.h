@@ -25,6 +25,8 @@ public:
     static constexpr quint16 BridgePid = 0xEA80;
     static constexpr int ReadChunk = 1024;
     static constexpr int NotOpenStatus = 3;
+    // More bridges than anyone attaches: a count beyond it is a library fault, not a list to walk.
+    static constexpr HidUart::Dword MaxDevices = 128;
 
     explicit Uartix(QObject* parent = nullptr);
     ~Uartix() override;
@@ -61,6 +63,9 @@ private:
 
     void clearDevices();
     void stopReadThread();
+    // Closes a handle; one the library failed to close is kept and tried again later.
+    void closeHandle(HidUart::Device handle);
+    void closeUnclosed();
 
     HidUart::Device device = nullptr;
     QString libraryFile;
@@ -68,6 +73,9 @@ private:
     DeviceEntry* currentDevice = nullptr;
     QMutex readLock;
     QByteArray readBuffer;
+    // A read signal is being delivered; a receiver's nested event loop must not read meanwhile.
+    bool delivering = false;
+    QList<HidUart::Device> unclosed;
     USBNotification* notification = nullptr;
     int baudRate = 9600;
     uchar dataBits = 3; // eight data bits

@@ -1,9 +1,15 @@
 #include "openfailure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class OpenFailureTest : public QObject
 {
@@ -17,25 +23,57 @@ private slots:
 
 void OpenFailureTest::classify_data()
 {
-    QTest::addColumn<QString>("path"); // relative to a temporary folder; "-" for none at all
+    QTest::addColumn<QString>("what"); // what stands at the port's path
     QTest::addColumn<int>("reason");
-    QTest::newRow("no port found") << "-" << int(OpenFailure::Reason::NoPort);
-    QTest::newRow("port vanished") << "ttyGone" << int(OpenFailure::Reason::NoPort);
-    QTest::newRow("port there and accessible") << "ttyHere" << int(OpenFailure::Reason::Busy);
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no port found")
+        << "none" << int(OpenFailure::Reason::NoPort) << "No meter port was found";
+    QTest::newRow("port vanished")
+        << "gone" << int(OpenFailure::Reason::NoPort) << "No meter port was found";
+    QTest::newRow("a terminal there and accessible")
+        << "terminal" << int(OpenFailure::Reason::Busy) << "is busy";
+    QTest::newRow("a regular file")
+        << "file" << int(OpenFailure::Reason::NotSerialPort) << "is not a serial port";
+    QTest::newRow("a folder") << "folder" << int(OpenFailure::Reason::NotSerialPort)
+                              << "is not a serial port";
+    QTest::newRow("a pipe") << "fifo" << int(OpenFailure::Reason::NotSerialPort)
+                            << "is not a serial port";
+    QTest::newRow("/dev/null") << "null" << int(OpenFailure::Reason::NotSerialPort)
+                               << "is not a serial port";
 }
 
 void OpenFailureTest::classify()
 {
-    QFETCH(QString, path);
+    QFETCH(QString, what);
     QFETCH(int, reason);
+    QFETCH(QString, says);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile here(dir.filePath("ttyHere"));
-    QVERIFY(here.open(QIODevice::WriteOnly));
-    here.close();
-    const QString full = path == "-" ? QString() : dir.filePath(path);
-    QCOMPARE(int(OpenFailure::classify(full)), reason);
-    QVERIFY(!OpenFailure::text(OpenFailure::classify(full), full).isEmpty());
+    QString path = dir.filePath(what);
+    int master = -1;
+    if (what == "none") {
+        path.clear();
+    } else if (what == "file") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else if (what == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir(what));
+    } else if (what == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (what == "null") {
+        path = QStringLiteral("/dev/null");
+    } else if (what == "terminal") {
+        // The port side of a pseudo-terminal, as the meter's adapter would offer one.
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        path = QString::fromLocal8Bit(::ptsname(master));
+    }
+    const OpenFailure::Reason got = OpenFailure::classify(path);
+    if (master >= 0)
+        ::close(master);
+    QCOMPARE(int(got), reason);
+    const QString text = OpenFailure::text(got, path);
+    QVERIFY2(text.contains(says), qPrintable(text));
 }
 
 void OpenFailureTest::permissionHintNamesTheGroup()

@@ -7,6 +7,7 @@
 #include "histogram.h"
 #include "modaldriver.h"
 #include "readoutpanel.h"
+#include "recorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -126,6 +127,8 @@ private slots:
     void unitChangeKeepsRecordedReadings();
     void emptyItemTakesNewUnit();
     void storedReadingsFillStoreData();
+    void downloadGoesOnOrStartsAnew_data();
+    void downloadGoesOnOrStartsAnew();
     void chartUnitComboReloads();
     void optionsDialogRoundTrip();
     void settingsApplied_data();
@@ -242,17 +245,25 @@ void WidgetTest::actionStatesFollowStartStop()
 void WidgetTest::newItemProposesNames_data()
 {
     QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QStringList>("deleted");
     QTest::addColumn<QString>("proposed");
-    QTest::newRow("only Measure1") << QStringList() << "Measure2";
-    QTest::newRow("after two more") << QStringList { "Measure2", "Measure3" } << "Measure4";
+    const QStringList none;
+    QTest::newRow("only Measure1") << none << none << "Measure2";
+    QTest::newRow("after two more") << QStringList { "Measure2", "Measure3" } << none << "Measure4";
     QTest::newRow("typed names starting with Measure count")
-        << QStringList { "Measurement", "Other" } << "Measure3";
-    QTest::newRow("case matters") << QStringList { "measure9", "MEASURE" } << "Measure2";
+        << QStringList { "Measurement", "Other" } << none << "Measure3";
+    QTest::newRow("case matters") << QStringList { "measure9", "MEASURE" } << none << "Measure2";
+    // The count drops with a delete, but a name still in use is never proposed again.
+    QTest::newRow("after a delete, no name twice")
+        << QStringList { "Measure2", "Measure3" } << QStringList { "Measure1" } << "Measure4";
+    QTest::newRow("a deleted name is free again")
+        << QStringList { "Pump" } << QStringList { "Measure1" } << "Measure1";
 }
 
 void WidgetTest::newItemProposesNames()
 {
     QFETCH(QStringList, typed);
+    QFETCH(QStringList, deleted);
     QFETCH(QString, proposed);
     Widget w;
     ModalDriver driver;
@@ -260,6 +271,13 @@ void WidgetTest::newItemProposesNames()
         driver.acceptInput(name);
         action(w, "actionItemNew")->trigger();
     }
+    for (const QString& name : deleted) {
+        tree(w)->setCurrentIndex(liveRow(w, liveNames(w).indexOf(name)));
+        driver.clickButton(QMessageBox::Yes);
+        action(w, "actionItemDelete")->trigger();
+    }
+    QVERIFY(driver.waitAllAnswered());
+    QCOMPARE(liveNames(w).size(), typed.size() + 1 - deleted.size());
     driver.clearSeen();
     driver.acceptInput(QString());
     action(w, "actionItemNew")->trigger();
@@ -272,13 +290,18 @@ void WidgetTest::newItemTrimsAndRefusesBlank_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("plain") << "Pump" << false << QStringList { "Measure1", "Pump" };
+    QTest::addColumn<QString>("message"); // empty: none is shown
+    QTest::newRow("plain") << "Pump" << false << QStringList { "Measure1", "Pump" } << QString();
     QTest::newRow("blanks trimmed")
-        << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" };
-    QTest::newRow("blank refused") << "   " << false << QStringList { "Measure1" };
-    QTest::newRow("cancelled") << "Pump" << true << QStringList { "Measure1" };
-    QTest::newRow("same name twice allowed")
-        << "Measure1" << false << QStringList { "Measure1", "Measure1" };
+        << "  Pump A \t" << false << QStringList { "Measure1", "Pump A" } << QString();
+    QTest::newRow("blank refused silently")
+        << "   " << false << QStringList { "Measure1" } << QString();
+    QTest::newRow("cancelled") << "Pump" << true << QStringList { "Measure1" } << QString();
+    QTest::newRow("name in use refused")
+        << " Measure1 " << false << QStringList { "Measure1" }
+        << "An item named \"Measure1\" already exists under \"Live Data\". Choose another name.";
+    QTest::newRow("other letter case is another name")
+        << "measure1" << false << QStringList { "Measure1", "measure1" } << QString();
 }
 
 void WidgetTest::newItemTrimsAndRefusesBlank()
@@ -286,14 +309,20 @@ void WidgetTest::newItemTrimsAndRefusesBlank()
     QFETCH(QString, typed);
     QFETCH(bool, cancel);
     QFETCH(QStringList, names);
+    QFETCH(QString, message);
     Widget w;
     ModalDriver driver;
     if (cancel)
         driver.rejectDialog();
     else
         driver.acceptInput(typed);
+    if (!message.isEmpty())
+        driver.clickButton(QMessageBox::Ok);
     action(w, "actionItemNew")->trigger();
     QVERIFY(driver.waitAllAnswered());
+    QCOMPARE(driver.seen().size(), message.isEmpty() ? 1 : 2);
+    if (!message.isEmpty())
+        QCOMPARE(driver.last().text, message);
     QCOMPARE(liveNames(w), names);
     // A created item becomes active and current; a refused one changes nothing.
     const QModelIndex last = liveRow(w, names.size() - 1);
@@ -321,9 +350,27 @@ void WidgetTest::renameStopsSampling()
     QCOMPARE(activeName(w), QStringLiteral("Second"));
     QVERIFY(!action(w, "actionStop")->isEnabled());
 
-    // Blank or cancelled renames change nothing; groups cannot be renamed.
-    driver.acceptInput(QStringLiteral("   "));
+    // Keeping its own name is no clash; a cancelled rename says nothing.
+    driver.acceptInput(QStringLiteral("Bearing"));
     action(w, "actionItemRename")->trigger();
+    driver.rejectDialog();
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(driver.last().text, QStringLiteral("New name:"));
+
+    // A blank name and a name another item has are refused, each saying why.
+    driver.acceptInput(QStringLiteral("   "));
+    driver.clickButton(QMessageBox::Ok);
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(
+        driver.last().text, QStringLiteral("An item needs a name: \"Bearing\" keeps its name."));
+    driver.acceptInput(QStringLiteral("Second "));
+    driver.clickButton(QMessageBox::Ok);
+    action(w, "actionItemRename")->trigger();
+    QCOMPARE(driver.last().text,
+        QStringLiteral(
+            "An item named \"Second\" already exists under \"Live Data\". Choose another name."));
+    // Groups cannot be renamed.
     tree(w)->setCurrentIndex(storeRow(w));
     action(w, "actionItemRename")->trigger();
     QCOMPARE(driver.pending(), 0);
@@ -634,6 +681,56 @@ void WidgetTest::storedReadingsFillStoreData()
     QCOMPARE(chart->pointCount(), 1);
 }
 
+void WidgetTest::downloadGoesOnOrStartsAnew_data()
+{
+    // Record numbers of stored readings as they arrive; "|" is the quiet period that ends a
+    // download, "B" the download command's start of a new download.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("held"); // record numbers in "Store Data" at the end
+
+    QTest::newRow("one download") << "1 2 3 4 5"
+                                  << "1 2 3 4 5";
+    QTest::newRow("a pause, then the next record") << "1 2 3 | 4 5"
+                                                   << "1 2 3 4 5";
+    QTest::newRow("two pauses") << "1 2 | 3 | 4"
+                                << "1 2 3 4";
+    QTest::newRow("a pause, then the memory again") << "1 2 3 | 1 2"
+                                                    << "1 2";
+    QTest::newRow("a pause, then a gap") << "1 2 3 | 5 6"
+                                         << "5 6";
+    QTest::newRow("a pause, then the last record again") << "1 2 3 | 3 4"
+                                                         << "3 4";
+    QTest::newRow("a new download replaces, whatever its numbers") << "1 2 3 B 4 5"
+                                                                   << "4 5";
+    QTest::newRow("a new download that brings nothing keeps the last") << "1 2 3 | B"
+                                                                       << "1 2 3";
+    QTest::newRow("first download after a quiet start") << "| 7 8"
+                                                        << "7 8";
+}
+
+void WidgetTest::downloadGoesOnOrStartsAnew()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, held);
+    Widget w;
+    auto* recorder = w.findChild<Recorder*>(QStringLiteral("recorder"));
+    QVERIFY(recorder);
+    for (const QString& step : script.split(' ')) {
+        if (step == QLatin1String("|"))
+            recorder->endDownload();
+        else if (step == QLatin1String("B"))
+            recorder->beginDownload();
+        else
+            deliverStored(w, storedReading(step.toInt(), " 0.50"));
+    }
+    QStringList numbers;
+    for (const DmmData* d : itemData(storeRow(w))->readings())
+        numbers << QString::number(d->storeIndex());
+    QCOMPARE(numbers.join(' '), held);
+    QCOMPARE(activeName(w), QStringLiteral("Store Data"));
+    QCOMPARE(tableColumn(w, 0).join(' '), held);
+}
+
 void WidgetTest::chartUnitComboReloads()
 {
     Widget w;
@@ -688,9 +785,10 @@ void WidgetTest::settingsApplied_data()
     QTest::newRow("sample rate only")
         << QByteArray("<?xml version=\"1.0\"?><options><SampleRate>500</SampleRate></options>")
         << "1000 1 500 0 locked";
-    QTest::newRow("abc reads 0, clamped by the dialog")
+    // Recording with what the dialog shows: no hidden count of 0 points.
+    QTest::newRow("abc keeps the default count")
         << QByteArray("<options><SamplePoints>abc</SamplePoints><Infinite>0</Infinite></options>")
-        << "1 0 1000 0 editable";
+        << "1000 0 1000 0 editable";
     QTest::newRow("other root, blank text ignored")
         << QByteArray("<config><SkipRepeat>1</SkipRepeat><SampleRate>  </SampleRate></config>")
         << "1000 1 1000 1 locked";

@@ -15,10 +15,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace WidgetProbe;
@@ -65,7 +67,10 @@ private slots:
     void failedOpenSaysWhy();
     void downloadFillsStoreData_data();
     void downloadFillsStoreData();
-    void downloadDialogClosesWhenMeterIsSilent();
+    void downloadGoesOnAfterAPause();
+    void silentDownloadKeepsThePreviousOne();
+    void unplugDuringDownload();
+    void unitThatKeepsChanging();
     void syncTimeReachesTheMeter();
     void unplugClosesTheLink();
 
@@ -192,6 +197,8 @@ void WidgetMeterTest::failedOpenSaysWhy_data()
                              << "No meter port was found";
     QTest::newRow("port held by another program") << "busy"
                                                   << "is busy";
+    QTest::newRow("a regular file given as the port") << "file"
+                                                      << "is not a serial port";
 }
 
 void WidgetMeterTest::failedOpenSaysWhy()
@@ -200,8 +207,13 @@ void WidgetMeterTest::failedOpenSaysWhy()
     QFETCH(QString, reasonContains);
     MeterSim sim;
     QSerialPort holder;
+    QTemporaryDir dir;
     if (situation == "missing") {
         MyDmm::setPortOverride(QStringLiteral("/dev/vibview-no-such-port"));
+    } else if (situation == "file") {
+        QFile file(dir.filePath(QStringLiteral("ttyUSB0")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        MyDmm::setPortOverride(file.fileName());
     } else {
         const QString port = startSim(sim, { "--period", "0" });
         QVERIFY2(!port.isEmpty(), qPrintable(sim.errorText()));
@@ -236,8 +248,15 @@ void WidgetMeterTest::downloadFillsStoreData()
         qPrintable(sim.errorText()));
     Widget w;
     w.show();
-    // Download with the link closed does nothing.
-    action(w, "actionItemDownload")->trigger();
+    // Download with the link closed changes nothing and says what is missing.
+    {
+        ModalDriver driver;
+        driver.clickButton(QMessageBox::Ok);
+        action(w, "actionItemDownload")->trigger();
+        QCOMPARE(driver.pending(), 0);
+        QCOMPARE(driver.last().text,
+            QStringLiteral("The meter must be connected first: choose Connect, then Download."));
+    }
     QCOMPARE(activeName(w), QStringLiteral("Measure1"));
 
     action(w, "actionConnect")->trigger();
@@ -286,28 +305,140 @@ void WidgetMeterTest::downloadFillsStoreData()
     QTRY_VERIFY(w.findChildren<DlgDownload*>().isEmpty());
 }
 
-void WidgetMeterTest::downloadDialogClosesWhenMeterIsSilent()
+void WidgetMeterTest::downloadGoesOnAfterAPause()
 {
+    // The meter stops for longer than the quiet period after record 50 of 100: the download
+    // looks complete, then the rest comes and is added, not put in place of the first half.
     MeterSim sim;
-    QVERIFY2(!startSim(sim, { "--period", "0", "--stored", "0" }).isEmpty(),
+    QVERIFY2(
+        !startSim(sim,
+            { "--period", "0", "--stored", "100", "--pause-after", "50", "--pause-ms", "1500" })
+             .isEmpty(),
         qPrintable(sim.errorText()));
     Widget w;
     w.show();
     action(w, "actionConnect")->trigger();
+    action(w, "actionItemDownload")->trigger();
+    QVERIFY(!sim.waitForLine("resume: from 51").isEmpty());
+    QTRY_COMPARE(itemData(storeRow(w))->readingCount(), 100);
+    QStringList numbers;
+    for (int i = 1; i <= 100; ++i)
+        numbers << QString::number(i);
+    QCOMPARE(tableColumn(w, 0), numbers);
+    QCOMPARE(itemData(storeRow(w))->readings().last()->storeIndex(), 100);
+    QCOMPARE(activeName(w), QStringLiteral("Store Data"));
+}
+
+void WidgetMeterTest::silentDownloadKeepsThePreviousOne()
+{
+    // A first meter hands over 10 records.
+    MeterSim full;
+    QVERIFY2(!startSim(full, { "--period", "0", "--stored", "10" }).isEmpty(),
+        qPrintable(full.errorText()));
+    Widget w;
+    w.show();
+    action(w, "actionConnect")->trigger();
+    action(w, "actionItemDownload")->trigger();
+    QTRY_COMPARE(itemData(storeRow(w))->readingCount(), 10);
+    action(w, "actionDisconnect")->trigger();
+
+    // Then one whose memory is empty.
+    MeterSim empty;
+    QVERIFY2(!startSim(empty, { "--period", "0", "--stored", "0" }).isEmpty(),
+        qPrintable(empty.errorText()));
+    action(w, "actionConnect")->trigger();
     QList<QPair<int, int>> steps;
+    ModalDriver driver;
     connect(&w, &Widget::updateDowndPos, &w, [&](int total, int pos) {
         steps.append({ total, pos });
+        // The progress dialog is left to its watchdog; the message after it is answered.
+        if (steps.size() == 1)
+            connect(w.findChild<DlgDownload*>(), &QDialog::finished, &driver,
+                [&driver] { driver.clickButton(QMessageBox::Ok); });
     });
     QElapsedTimer clock;
     clock.start();
     action(w, "actionItemDownload")->trigger();
     // Only the start step: nothing arrived, so the watchdog, not a quiet period, closed it, and
-    // not before its time.
+    // not before its time; then the window says that nothing came.
     QCOMPARE(steps, (QList<QPair<int, int>> { { DlgDownload::UnknownTotal, 0 } }));
     QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!sim.waitForLine("download: 0 stored frames").isEmpty());
-    QCOMPARE(itemData(storeRow(w))->readingCount(), 0);
+    QVERIFY(!empty.waitForLine("download: 0 stored frames").isEmpty());
+    QCOMPARE(driver.pending(), 0);
+    QCOMPARE(driver.last().text,
+        QStringLiteral(
+            "No readings arrived: the meter's memory is empty, or the meter did not answer."));
+    // The earlier download is still there, and shown.
+    QCOMPARE(itemData(storeRow(w))->readingCount(), 10);
+    QCOMPARE(table(w)->rowCount(), 10);
     QCOMPARE(activeName(w), QStringLiteral("Store Data"));
+}
+
+void WidgetMeterTest::unplugDuringDownload()
+{
+    // The cable is pulled while the window is busy with records it has just read.
+    MeterSim sim;
+    QVERIFY2(
+        !startSim(sim, { "--period", "0", "--stored", "2000", "--unplug-after-stored", "1000" })
+             .isEmpty(),
+        qPrintable(sim.errorText()));
+    Widget w;
+    w.show();
+    action(w, "actionConnect")->trigger();
+    // The progress dialog closes with the link; nothing else is asked.
+    ModalDriver driver;
+    action(w, "actionItemDownload")->trigger();
+    QVERIFY(sim.waitForExit());
+    QCOMPARE(sim.countLines("unplugged"), 1);
+    QTRY_COMPARE(states(w), QStringLiteral("10000"));
+    QCOMPARE(driver.seen().size(), 0);
+    QTRY_VERIFY(w.findChildren<DlgDownload*>().isEmpty());
+
+    // What arrived stays, in order.
+    const int kept = itemData(storeRow(w))->readingCount();
+    QVERIFY2(kept > 0 && kept <= 1000, qPrintable(QString::number(kept)));
+    QCOMPARE(tableColumn(w, 0).size(), kept);
+    QCOMPARE(tableColumn(w, 0).last(), QString::number(kept));
+    auto* messages = w.findChild<QListWidget*>(QStringLiteral("listWidget"));
+    QVERIFY(messages->count() > 0);
+    QVERIFY(messages->item(messages->count() - 1)->text().contains(QStringLiteral("disconnected")));
+}
+
+void WidgetMeterTest::unitThatKeepsChanging()
+{
+    // Every second frame in another unit: each change starts a new item, and the message list
+    // says once that the meter's unit keeps changing.
+    MeterSim sim;
+    QVERIFY2(!startSim(sim,
+                 { "--period", "5", "--live-count", "30", "--flip-unit", "4", "--sequence", "ramp",
+                     "--step", "1", "--decimals", "0" })
+                  .isEmpty(),
+        qPrintable(sim.errorText()));
+    Widget w;
+    w.show();
+    setOptions(w, 1000, true, 0, false);
+    action(w, "actionConnect")->trigger();
+    action(w, "actionStart")->trigger();
+    const QString last = rampTexts(1, 30).last();
+    QTRY_COMPARE_WITH_TIMEOUT(w.findChild<QLabel*>("lcdValue")->text(), last, 30000);
+
+    const QStringList names = liveNames(w);
+    QCOMPARE(names.size(), 30);
+    QCOMPARE(names.last(), QStringLiteral("Measure30"));
+    for (int row = 0; row < names.size(); ++row) {
+        QCOMPARE(itemData(liveRow(w, row))->readingCount(), 1);
+        QCOMPARE(itemData(liveRow(w, row))->unitText(),
+            row % 2 ? QStringLiteral("mm") : QStringLiteral("cm/s"));
+    }
+    auto* messages = w.findChild<QListWidget*>(QStringLiteral("listWidget"));
+    QStringList unitLines;
+    for (int i = 0; i < messages->count(); ++i) {
+        if (messages->item(i)->text().contains(QStringLiteral("unit changed")))
+            unitLines << messages->item(i)->text();
+    }
+    QCOMPARE(unitLines.size(), 1);
+    QVERIFY2(unitLines.first().contains(QStringLiteral("changed 10 times in a row")),
+        qPrintable(unitLines.first()));
 }
 
 void WidgetMeterTest::syncTimeReachesTheMeter()

@@ -155,6 +155,39 @@ void CsvExportTest::fieldQuoting_data()
                                                << "a;b";
     QTest::newRow("non-ASCII") << "m/S²"
                                << "m/S²";
+    // What a spreadsheet would run as a formula stays text.
+    QTest::newRow("formula") << "=1+2 "
+                             << "'=1+2 ";
+    QTest::newRow("plus formula") << "+A1"
+                                  << "'+A1";
+    QTest::newRow("minus formula") << "-2+3"
+                                   << "'-2+3";
+    QTest::newRow("at function") << "@SUM(A1:A9)"
+                                 << "'@SUM(A1:A9)";
+    QTest::newRow("leading tab") << "\t=1"
+                                 << "'\t=1";
+    QTest::newRow("leading carriage return") << "\r=1"
+                                             << "\"'\r=1\"";
+    QTest::newRow("formula with a comma") << "=A1,B1"
+                                          << "\"'=A1,B1\"";
+    QTest::newRow("formula after a blank is no formula") << " =1"
+                                                         << " =1";
+    QTest::newRow("no reading") << "----"
+                                << "'----";
+    QTest::newRow("negative over range, as the meter pads it") << "   -OL"
+                                                               << "   -OL";
+    QTest::newRow("negative number") << "-1.23"
+                                     << "-1.23";
+    QTest::newRow("signed number") << "+1.50"
+                                   << "+1.50";
+    QTest::newRow("number with exponent") << "-1e3"
+                                          << "-1e3";
+    QTest::newRow("infinity is no number") << "-inf"
+                                           << "'-inf";
+    QTest::newRow("control characters") << "12\x1b.3\a" << QStringLiteral("12\ufffd.3\ufffd");
+    QTest::newRow("DEL and C1 controls")
+        << QStringLiteral("a\u007f\u0085b") << QStringLiteral("a\ufffd\ufffdb");
+    QTest::newRow("control character before a formula") << "\x1b=1" << QStringLiteral("\ufffd=1");
 }
 
 void CsvExportTest::fieldQuoting()
@@ -183,8 +216,9 @@ void CsvExportTest::roundTrip_data()
         { 2, date, "振动", "ü", "€", "😀" },
     };
     QTest::newRow("overload and blank displays")
-        << QVector<QVariantList> { { 1, date, "Vrms", " OL", "cm/s", "10-1kHz" },
-               { 2, date, "Vrms", "-----", "cm/s", "10-1kHz" } };
+        << QVector<QVariantList> { { 1, date, "Vrms", "    OL", "cm/s", "10-1kHz" },
+               { 2, date, "Vrms", "   -OL", "cm/s", "10-1kHz" },
+               { 3, date, "Vrms", "     ", "cm/s", "10-1kHz" } };
 }
 
 void CsvExportTest::roundTrip()
@@ -263,13 +297,19 @@ void CsvExportTest::failedWriteKeepsTheOldFile()
 {
     const QList<ColumnHeader*> headers = windowHeaders();
     TableModel model(3);
-    QVERIFY(!CsvExport::write(&model, headers, dir->filePath(QStringLiteral("no/such/dir/t.csv"))));
-    QVERIFY(!CsvExport::write(nullptr, headers, dir->filePath(QStringLiteral("null.csv"))));
+    QString error;
+    QVERIFY(!CsvExport::write(
+        &model, headers, dir->filePath(QStringLiteral("no/such/dir/t.csv")), &error));
+    QCOMPARE(error, QStringLiteral("No such file or directory"));
+    QVERIFY(!CsvExport::write(nullptr, headers, dir->filePath(QStringLiteral("null.csv")), &error));
+    QCOMPARE(error, QStringLiteral("There is no table to export."));
     QVERIFY(!QFile::exists(dir->filePath(QStringLiteral("null.csv"))));
 
     // A device is written in place, never replaced by a file; a full one is a failure.
-    if (QFile::exists(QStringLiteral("/dev/full")))
-        QVERIFY(!CsvExport::write(&model, headers, QStringLiteral("/dev/full")));
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        QVERIFY(!CsvExport::write(&model, headers, QStringLiteral("/dev/full"), &error));
+        QCOMPARE(error, QStringLiteral("No space left on device"));
+    }
     if (QFile::exists(QStringLiteral("/dev/null"))) {
         QVERIFY(CsvExport::write(&model, headers, QStringLiteral("/dev/null")));
         QVERIFY(!QFileInfo(QStringLiteral("/dev/null")).isFile()); // still the device

@@ -2,6 +2,7 @@
 #include "dmmdata.h"
 #include "exporter.h"
 #include "exportfilename.h"
+#include "filesizelimit.h"
 #include "modaldriver.h"
 #include "widget.h"
 #include "xlsreader.h"
@@ -44,30 +45,6 @@ QByteArray magic(const QString& format)
     return QByteArrayLiteral("No.,Date/Time"); // csv
 }
 
-// Files larger than this many bytes cannot be written while it lasts, as on a full disk: the
-// write fails with an error instead of the process being stopped.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit saved {};
-    void (*previousHandler)(int) = nullptr;
-};
-
 } // namespace
 
 // The export command of the real window: the kind and the outcome are answered in their dialogs,
@@ -90,6 +67,8 @@ private slots:
     void suggestedName();
     void folderRemembered();
     void itemExports();
+    void failureSaysWhy_data();
+    void failureSaysWhy();
     void cursorDoesNotPileUp();
     void spreadsheet();
     void pdfReport();
@@ -478,6 +457,48 @@ void ExportDispatchTest::itemExports()
         6);
     QCOMPARE(XlsxReader::sheetNames(XlsxReader::read(dir->filePath(files.at(2)))),
         (QStringList { "Summary", "Measure1", "Measure1 chart" }));
+}
+
+void ExportDispatchTest::failureSaysWhy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    for (const char* kind : { "rbTable", "rbChart", "rbPdf", "rbCsv" })
+        QTest::addRow("%s into a folder that does not exist", kind) << kind << "missing"
+                                                                    << "No such file or directory";
+    // Written in place, as devices are: the full disk is what the write reports.
+    QTest::addRow("rbChart to a full device") << "rbChart"
+                                              << "full"
+                                              << "No space left on device";
+    QTest::addRow("rbCsv to a full device") << "rbCsv"
+                                            << "full"
+                                            << "No space left on device";
+}
+
+// The failure message carries the system's reason beneath it.
+void ExportDispatchTest::failureSaysWhy()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const QString extension = kind == "rbChart" ? ".jpg"
+        : kind == "rbPdf"                       ? ".pdf"
+        : kind == "rbCsv"                       ? ".csv"
+                                                : ".xls";
+    QString file = dir->filePath(QStringLiteral("no/such/folder/export") + extension);
+    if (target == "full") {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("there is no /dev/full");
+        file = QStringLiteral("/dev/full");
+    }
+    chooseKind(kind);
+    answerFileDialog(file);
+    okMessage();
+    trigger();
+    QCOMPARE(driver->last().text, QStringLiteral("The datas is exported failed."));
+    QCOMPARE(driver->last().informativeText,
+        QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(file), reason));
 }
 
 void ExportDispatchTest::spreadsheet()

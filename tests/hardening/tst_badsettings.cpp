@@ -2,6 +2,7 @@
 // of range, unreadable, in a read-only folder. The window always starts with sound values, and
 // what it writes back at close holds what was in effect.
 
+#include "filesizelimit.h"
 #include "privdrop.h"
 
 #include "settingsfile.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,56 +94,67 @@ private:
 void BadSettingsTest::init()
 {
     QFile::remove(besideProgram());
+    QFile::remove(besideProgram() + QStringLiteral(".bad"));
 }
 
 void BadSettingsTest::cleanup()
 {
-    QFile::remove(besideProgram());
+    init();
 }
 
 void BadSettingsTest::windowStartsWithSoundValues_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<Sampling>("expected");
+    QTest::addColumn<int>("messages"); // lines about the file in the message list
+    QTest::addColumn<bool>("keptAsBad"); // the file was kept as options.xml.bad at close
 
     const Sampling defaults { 1000, true, 1000, false };
-    QTest::newRow("empty") << QByteArray() << defaults;
-    QTest::newRow("blanks only") << QByteArray(" \n\t \n") << defaults;
-    QTest::newRow("binary") << binary() << defaults;
-    // Bytes that are no UTF-8 make the reader give up on the whole block they arrive in, the
-    // valid part before them included: the file counts as broken and nothing of it is applied.
+    QTest::newRow("empty") << QByteArray() << defaults << 0 << false;
+    QTest::newRow("blanks only") << QByteArray(" \n\t \n") << defaults << 0 << false;
+    QTest::newRow("binary") << binary() << defaults << 1 << true;
+    // Bytes that are no UTF-8 end the reading where they stand; what came before is applied.
     QTest::newRow("binary after a valid setting")
-        << "<options><SampleRate>500</SampleRate>" + binary() << defaults;
-    QTest::newRow("malformed after a valid setting") << QByteArray(
-        "<options><SampleRate>500</SampleRate><<&&\x01</oops><SkipRepeat>1</SkipRepeat>")
-                                                     << Sampling { 1000, true, 500, false };
+        << "<options><SampleRate>500</SampleRate>" + binary() << Sampling { 1000, true, 500, false }
+        << 1 << true;
+    QTest::newRow("malformed after a valid setting")
+        << QByteArray(
+               "<options><SampleRate>500</SampleRate><<&&\x01</oops><SkipRepeat>1</SkipRepeat>")
+        << Sampling { 1000, true, 500, false } << 1 << true;
     QTest::newRow("truncated in an element name")
         << document("<SampleRate>500</SampleRate><SkipRepeat>1</SkipRepeat><Sample").left(100)
-        << Sampling { 1000, true, 500, true };
-    QTest::newRow("deeply nested") << deeplyNested(100000) << Sampling { 1000, true, 250, false };
-    QTest::newRow("enormous") << enormous() << Sampling { 1000, true, 125, false };
+        << Sampling { 1000, true, 500, true } << 1 << true;
+    QTest::newRow("deeply nested")
+        << deeplyNested(100000) << Sampling { 1000, true, 250, false } << 0 << false;
+    QTest::newRow("enormous") << enormous() << Sampling { 1000, true, 125, false } << 0 << false;
     // A negative interval would let one live reading through and then none: it is ignored, as
-    // is a negative number of points.
+    // is a negative number of points, and so is any number the options dialog cannot show.
     QTest::newRow("negative numbers")
-        << document("<SampleRate>-40</SampleRate><SamplePoints>-3</SamplePoints>") << defaults;
+        << document("<SampleRate>-40</SampleRate><SamplePoints>-3</SamplePoints>") << defaults << 2
+        << false;
     QTest::newRow("beyond int") << document(
         "<SampleRate>99999999999</SampleRate><SamplePoints>2147483648</SamplePoints>")
-                                << Sampling { 0, true, 0, false };
+                                << defaults << 2 << false;
+    QTest::newRow("no points, words for numbers") << document(
+        "<SamplePoints>0</SamplePoints><Infinite>lots</Infinite><SampleRate>fast"
+        "</SampleRate>") << defaults << 3 << false;
     QTest::newRow("largest int") << document(
         "<SampleRate>2147483647</SampleRate><SamplePoints>2147483647</SamplePoints>")
-                                 << Sampling { 2147483647, true, 2147483647, false };
+                                 << Sampling { 2147483647, true, 2147483647, false } << 0 << false;
     QTest::newRow("flags other than 0 and 1")
         << document("<Infinite>7</Infinite><SkipRepeat>-1</SkipRepeat>")
-        << Sampling { 1000, true, 1000, true };
+        << Sampling { 1000, true, 1000, true } << 0 << false;
     QTest::newRow("hex geometry of garbage") << document(
         "<Geometry>zz9q</Geometry><State>ffffffffffff</State><SampleRate>60</SampleRate>")
-                                             << Sampling { 1000, true, 60, false };
+                                             << Sampling { 1000, true, 60, false } << 0 << false;
 }
 
 void BadSettingsTest::windowStartsWithSoundValues()
 {
     QFETCH(QByteArray, content);
     QFETCH(Sampling, expected);
+    QFETCH(int, messages);
+    QFETCH(bool, keptAsBad);
 
     QFile file(besideProgram());
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -157,6 +170,15 @@ void BadSettingsTest::windowStartsWithSoundValues()
         // Reading must not freeze the window, whatever the file holds.
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(w.isVisible());
+        auto* list = w.findChild<QListWidget*>(QStringLiteral("listWidget"));
+        QStringList lines;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->text().contains(QStringLiteral("settings file")))
+                lines << list->item(i)->text();
+        }
+        QVERIFY2(lines.size() == messages, qPrintable(lines.join('\n')));
+        for (const QString& line : qAsConst(lines))
+            QVERIFY2(line.size() < 300, qPrintable(line)); // a huge value is not shown whole
         w.close();
     }
 
@@ -168,6 +190,13 @@ void BadSettingsTest::windowStartsWithSoundValues()
     QCOMPARE(got.infinite, expected.infinite);
     QCOMPARE(got.sampleRate, expected.sampleRate);
     QCOMPARE(got.skipRepeat, expected.skipRepeat);
+    // A file that could not be read whole is kept as it was.
+    QFile bad(besideProgram() + QStringLiteral(".bad"));
+    QCOMPARE(bad.exists(), keptAsBad);
+    if (keptAsBad) {
+        QVERIFY(bad.open(QIODevice::ReadOnly));
+        QVERIFY(bad.readAll() == content);
+    }
 }
 
 void BadSettingsTest::unusableFile_data()
@@ -176,12 +205,13 @@ void BadSettingsTest::unusableFile_data()
     QTest::newRow("unreadable file") << "unreadable";
     QTest::newRow("a folder in its place") << "folder";
     QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("full disk") << "full";
 }
 
 void BadSettingsTest::unusableFile()
 {
     QFETCH(QString, situation);
-    if (situation != QLatin1String("folder"))
+    if (situation == QLatin1String("unreadable") || situation == QLatin1String("read-only"))
         RUN_UNPRIVILEGED_AS_ROOT();
 
     QTemporaryDir appDir;
@@ -210,6 +240,22 @@ void BadSettingsTest::unusableFile()
         // Writing cannot replace a folder; the failure is reported and the folder stays.
         QVERIFY(!SettingsFile(appDir.path(), configDir.path()).write(values));
         QVERIFY(QFileInfo(path).isDir());
+    } else if (situation == QLatin1String("full")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(shipped);
+        file.close();
+        // The new file cannot be written out: the save fails and the old file stays whole.
+        bool written = true;
+        {
+            FileSizeLimit limit;
+            written = SettingsFile(appDir.path(), configDir.path()).write(values);
+        }
+        QVERIFY(!written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), shipped);
+        QCOMPARE(QDir(appDir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList { SettingsFile::fileName() });
     } else {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -29,14 +29,15 @@ QByteArray withType(const QByteArray& frame, int type)
 }
 
 // All accepted frames, feeding the chunks one after another into one buffer.
-QList<QByteArray> frameAll(const QList<QByteArray>& chunks, QByteArray* rest = nullptr)
+QList<QByteArray> frameAll(
+    const QList<QByteArray>& chunks, QByteArray* rest = nullptr, int* damaged = nullptr)
 {
     QByteArray buffer;
     QList<QByteArray> frames;
     QByteArray frame;
     for (const QByteArray& chunk : chunks) {
         buffer.append(chunk);
-        while (FrameCodec::takeFrame(buffer, frame))
+        while (FrameCodec::takeFrame(buffer, frame, damaged))
             frames.append(frame);
     }
     if (rest)
@@ -276,54 +277,60 @@ void FrameCodecTest::framing_data()
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QList<QByteArray>>("frames");
     QTest::addColumn<QByteArray>("rest");
+    QTest::addColumn<int>("damaged");
 
     const QByteArray live = liveExample;
     const QByteArray stored = storedExample;
     QByteArray badSum = live;
     badSum[19] = char(badSum.at(19) ^ 1);
     const QByteArray other = QByteArray::fromHex("abcd0802aabb02e7"); // type 2
+    const QByteArray strayLength = QByteArray::fromHex("abcdff01");
 
     QTest::newRow("one frame") << QList<QByteArray> { live } << QList<QByteArray> { live }
-                               << QByteArray();
+                               << QByteArray() << 0;
     QTest::newRow("two frames in one chunk, in order")
-        << QList<QByteArray> { live + stored } << QList<QByteArray> { live, stored }
-        << QByteArray();
+        << QList<QByteArray> { live + stored } << QList<QByteArray> { live, stored } << QByteArray()
+        << 0;
     QTest::newRow("split 3 then 17") << QList<QByteArray> { live.left(3), live.mid(3) }
-                                     << QList<QByteArray> { live } << QByteArray();
+                                     << QList<QByteArray> { live } << QByteArray() << 0;
     QTest::newRow("byte by byte") << bytewise(live + stored + live)
-                                  << QList<QByteArray> { live, stored, live } << QByteArray();
+                                  << QList<QByteArray> { live, stored, live } << QByteArray() << 0;
     QTest::newRow("chunks across frame borders")
         << QList<QByteArray> { live.left(7), live.mid(7) + stored.left(15), stored.mid(15) + live }
-        << QList<QByteArray> { live, stored, live } << QByteArray();
+        << QList<QByteArray> { live, stored, live } << QByteArray() << 0;
     QTest::newRow("incomplete frame waits") << QList<QByteArray> { live + stored.left(12) }
-                                            << QList<QByteArray> { live } << stored.left(12);
+                                            << QList<QByteArray> { live } << stored.left(12) << 0;
     QTest::newRow("other frame type framed, any length")
-        << QList<QByteArray> { other + live } << QList<QByteArray> { other, live } << QByteArray();
+        << QList<QByteArray> { other + live } << QList<QByteArray> { other, live } << QByteArray()
+        << 0;
     QTest::newRow("bad checksum, then good frame")
-        << QList<QByteArray> { badSum + live } << QList<QByteArray> { live } << QByteArray();
+        << QList<QByteArray> { badSum + live } << QList<QByteArray> { live } << QByteArray() << 1;
+    QTest::newRow("two bad checksums, byte by byte")
+        << bytewise(badSum + badSum + stored) << QList<QByteArray> { stored } << QByteArray() << 2;
     QTest::newRow("garbage before a good frame")
         << QList<QByteArray> { QByteArray::fromHex("0102ab03") + live }
-        << QList<QByteArray> { live } << QByteArray();
+        << QList<QByteArray> { live } << QByteArray() << 0;
     QTest::newRow("garbage between frames, byte by byte")
         << bytewise(live + QByteArray::fromHex("cdab00abab") + stored)
-        << QList<QByteArray> { live, stored } << QByteArray();
+        << QList<QByteArray> { live, stored } << QByteArray() << 0;
     QTest::newRow("garbage ending in a lone AB keeps it")
         << QList<QByteArray> { QByteArray::fromHex("0011223344ab"), live.mid(1) }
-        << QList<QByteArray> { live } << QByteArray();
+        << QList<QByteArray> { live } << QByteArray() << 0;
     QTest::newRow("garbage without header is dropped")
         << QList<QByteArray> { QByteArray::fromHex("00112233445566") } << QList<QByteArray> {}
-        << QByteArray();
+        << QByteArray() << 0;
     QTest::newRow("length too small, then good frame")
         << QList<QByteArray> { QByteArray::fromHex("abcd0500") + live }
-        << QList<QByteArray> { live } << QByteArray();
+        << QList<QByteArray> { live } << QByteArray() << 1;
     QTest::newRow("length zero, then good frame")
         << QList<QByteArray> { QByteArray::fromHex("abcd00") + live } << QList<QByteArray> { live }
-        << QByteArray();
-    // A corrupted length byte claims more than the frame: once enough bytes are in, its checksum
-    // fails, one byte goes, and the frames it covered come out intact.
-    QTest::newRow("bad length byte, then good frames") << QList<QByteArray> {
-        patched(live, 2, QByteArray::fromHex("30")).left(20) + live + stored + live
-    } << QList<QByteArray> { live, stored, live } << QByteArray();
+        << QByteArray() << 1;
+    // A reading frame is 20 bytes: a damaged length byte is rejected once the type byte is in,
+    // so the frames behind it are not held back until 255 bytes have come.
+    QTest::newRow("bad length byte, then good frames")
+        << QList<QByteArray> { patched(live, 2, QByteArray::fromHex("30")).left(20) + live + stored
+               + live }
+        << QList<QByteArray> { live, stored, live } << QByteArray() << 1;
     QByteArray many;
     for (int i = 0; i < 13; ++i)
         many += (i % 2 ? stored : live);
@@ -333,7 +340,15 @@ void FrameCodecTest::framing_data()
     QByteArray longLength = live;
     longLength[2] = char(0xFF);
     QTest::newRow("length 255 over 13 good frames")
-        << QList<QByteArray> { longLength, many } << manyFrames << QByteArray();
+        << QList<QByteArray> { longLength, many } << manyFrames << QByteArray() << 1;
+    QTest::newRow("stray header with length 255 before a stored frame")
+        << QList<QByteArray> { strayLength + stored, stored.left(10), stored.mid(10) }
+        << QList<QByteArray> { stored, stored } << QByteArray() << 1;
+    QTest::newRow("stray header judged without waiting")
+        << QList<QByteArray> { strayLength } << QList<QByteArray> {} << QByteArray() << 1;
+    QTest::newRow("header without its type waits")
+        << QList<QByteArray> { strayLength.left(3) } << QList<QByteArray> {} << strayLength.left(3)
+        << 0;
 }
 
 void FrameCodecTest::framing()
@@ -342,11 +357,15 @@ void FrameCodecTest::framing()
     QFETCH(QList<QByteArray>, frames);
     QFETCH(QByteArray, rest);
     QByteArray left;
-    const QList<QByteArray> got = frameAll(chunks, &left);
+    int damaged = 0;
+    const QList<QByteArray> got = frameAll(chunks, &left, &damaged);
     QCOMPARE(got.size(), frames.size());
     for (int i = 0; i < got.size(); ++i)
         QCOMPARE(got.at(i).toHex(), frames.at(i).toHex());
     QCOMPARE(left.toHex(), rest.toHex());
+    QTEST(damaged, "damaged");
+    // Counting is optional and changes nothing.
+    QCOMPARE(frameAll(chunks).size(), frames.size());
 }
 
 void FrameCodecTest::shortBufferWaits()

@@ -2,6 +2,7 @@
 #include "mydmm.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -62,6 +63,8 @@ private slots:
     void dropsMalformedFrames_data();
     void dropsMalformedFrames();
     void keepsOrderWhenReentered();
+    void damagedFramesCounted_data();
+    void damagedFramesCounted();
     void commandsWhileClosed();
     void openFailsQuietly();
 };
@@ -171,6 +174,74 @@ void MyDmmTest::keepsOrderWhenReentered()
     dmm.slotSerialDevRead(stored.mid(10));
     qDeleteAll(all);
     QCOMPARE(order, (QList<int> { 0, 1, 0, 1 }));
+}
+
+void MyDmmTest::damagedFramesCounted_data()
+{
+    // B: a frame with a wrong checksum, S: a stray header with a damaged length, G: a good
+    // frame, T: the damaged-only timer expires (when it runs).
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("damaged");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<bool>("timerRunning"); // at the end
+
+    QTest::newRow("good frames only") << "GGT" << 0 << 0 << false;
+    QTest::newRow("a damaged frame starts the wait") << "B" << 1 << 0 << true;
+    QTest::newRow("only damaged frames: one line") << "BSBT" << 3 << 1 << false;
+    QTest::newRow("one line per run, however long") << "BBTBBTB" << 5 << 1 << false;
+    QTest::newRow("a good frame ends the wait") << "BBGT" << 2 << 0 << false;
+    QTest::newRow("a good frame starts a new run") << "BTGBT" << 2 << 2 << false;
+}
+
+void MyDmmTest::damagedFramesCounted()
+{
+    QFETCH(QString, script);
+    QByteArray badSum = live;
+    badSum[19] = char(badSum.at(19) ^ 1);
+
+    MyDmm dmm;
+    dmm.setSampleRate(0);
+    Readings readings(&dmm);
+    QSignalSpy changed(&dmm, &MyDmm::damagedFramesChanged);
+    QSignalSpy messages(&dmm, &MyDmm::message);
+    QVERIFY(changed.isValid() && messages.isValid());
+    auto* timer = dmm.findChild<QTimer*>(QStringLiteral("damagedOnlyTimer"));
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), MyDmm::DamagedOnlyMs);
+    QVERIFY(timer->isSingleShot());
+
+    int good = 0;
+    for (const QChar step : script) {
+        switch (step.toLatin1()) {
+        case 'B':
+            dmm.slotSerialDevRead(badSum);
+            break;
+        case 'S':
+            dmm.slotSerialDevRead(QByteArray::fromHex("abcdff01"));
+            break;
+        case 'G':
+            dmm.slotSerialDevRead(live);
+            ++good;
+            break;
+        case 'T':
+            if (timer->isActive()) {
+                QTimerEvent expiry(timer->timerId());
+                QCoreApplication::sendEvent(timer, &expiry);
+            }
+            break;
+        }
+    }
+    QTEST(dmm.damagedFrames(), "damaged");
+    QTEST(int(messages.count()), "messages");
+    QTEST(timer->isActive(), "timerRunning");
+    QCOMPARE(readings.live.size(), good);
+    // One signal per damaged frame here, each with the new count.
+    QCOMPARE(changed.count(), dmm.damagedFrames());
+    for (int i = 0; i < changed.count(); ++i)
+        QCOMPARE(changed.at(i).at(0).toInt(), i + 1);
+    for (const QList<QVariant>& message : qAsConst(messages))
+        QVERIFY2(message.at(0).toString().contains(QStringLiteral("only damaged frames")),
+            qPrintable(message.at(0).toString()));
 }
 
 void MyDmmTest::commandsWhileClosed()

@@ -26,6 +26,7 @@ struct FakeControl
     FakeHid_LastTimeoutsFn lastTimeouts = nullptr;
     FakeHid_LastFlushFn lastFlush = nullptr;
     FakeHid_LastReadRequestFn lastReadRequest = nullptr;
+    FakeHid_SetReportedCountFn setReportedCount = nullptr;
 
     bool resolve(QLibrary& lib)
     {
@@ -49,9 +50,11 @@ struct FakeControl
         lastFlush = reinterpret_cast<FakeHid_LastFlushFn>(lib.resolve("FakeHid_LastFlush"));
         lastReadRequest
             = reinterpret_cast<FakeHid_LastReadRequestFn>(lib.resolve("FakeHid_LastReadRequest"));
+        setReportedCount
+            = reinterpret_cast<FakeHid_SetReportedCountFn>(lib.resolve("FakeHid_SetReportedCount"));
         return reset && addDevice && removeDevice && queueRead && pendingRead && takeWritten
             && setStatus && setNullHandle && callCount && openHandles && lastOpen && lastUartConfig
-            && lastTimeouts && lastFlush && lastReadRequest;
+            && lastTimeouts && lastFlush && lastReadRequest && setReportedCount;
     }
 
     void queue(const QByteArray& bytes)

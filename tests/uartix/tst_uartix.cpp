@@ -123,6 +123,56 @@ public slots:
     void onUsbRefreshed(int count) { events << QString::number(count); }
 };
 
+// Deletes the plug-in's object when the first bytes arrive, from inside its read signal.
+class Deleter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Deleter(QObject* target)
+        : target(target)
+    { }
+    QByteArray received;
+
+public slots:
+    void onRead(const QByteArray& data)
+    {
+        received += data;
+        delete target.data();
+    }
+
+private:
+    QPointer<QObject> target;
+};
+
+// Collects the warnings written while it lives, and passes them on.
+class WarningCatcher
+{
+public:
+    WarningCatcher() { previous = qInstallMessageHandler(&WarningCatcher::handle); }
+    ~WarningCatcher()
+    {
+        qInstallMessageHandler(previous);
+        messages().clear();
+    }
+    QStringList seen() const { return messages(); }
+
+private:
+    static QStringList& messages()
+    {
+        static QStringList list;
+        return list;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (type == QtWarningMsg)
+            messages() << text;
+        if (previous)
+            previous(type, context, text);
+    }
+    static inline QtMessageHandler previous = nullptr;
+};
+
 class UartixTest : public QObject
 {
     Q_OBJECT
@@ -137,6 +187,7 @@ private slots:
     void casts();
     void enumeration_data();
     void enumeration();
+    void absurdDeviceCountIsBounded();
     void openPassesConfiguration_data();
     void openPassesConfiguration();
     void openFailures_data();
@@ -145,9 +196,12 @@ private slots:
     void readChunks_data();
     void readChunks();
     void readerSurvivesNestedEventLoop();
+    void failingReadClosesOnce();
+    void receiverDeletesThePlugin();
     void writeStatus_data();
     void writeStatus();
     void closeSignals();
+    void failedCloseIsTriedAgain();
     void openThenCloseAtOnce();
     void deviceChange_data();
     void deviceChange();
@@ -194,7 +248,8 @@ void UartixTest::init()
 
 void UartixTest::cleanup()
 {
-    if (device)
+    // A test may have deleted the object; then there is nothing to close.
+    if (device && root)
         device->close();
     // Queued read requests of the last test must not leak into the next one.
     QCoreApplication::processEvents();
@@ -333,6 +388,19 @@ void UartixTest::enumeration()
     }
 }
 
+void UartixTest::absurdDeviceCountIsBounded()
+{
+    // A library that claims 4294967295 devices is asked about the first 128 only.
+    addDevices({ { "S1", "P1" }, { "S2", "P2" } });
+    fake.setReportedCount(0xFFFFFFFFu);
+    QSignalSpy usbRefreshed(root, SIGNAL(usbRefreshed(int)));
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QCOMPARE(uartix->deviceCount(), 2);
+    QCOMPARE(fake.callCount("HidUart_GetString"), 2 * int(128));
+    QCOMPARE(usbRefreshed.count(), 1);
+    QVERIFY(device->open());
+}
+
 void UartixTest::openPassesConfiguration_data()
 {
     QTest::addColumn<bool>("configure");
@@ -388,21 +456,27 @@ void UartixTest::openPassesConfiguration()
 
 void UartixTest::openFailures_data()
 {
-    QTest::addColumn<int>("openStatus");
+    QTest::addColumn<QByteArray>("entry"); // the library call that fails
+    QTest::addColumn<int>("status");
     QTest::addColumn<bool>("nullHandle");
 
-    QTest::newRow("library refuses") << 0x01 << false;
-    QTest::newRow("success without a handle") << 0 << true;
+    QTest::newRow("library refuses") << QByteArray("HidUart_Open") << 0x01 << false;
+    QTest::newRow("success without a handle") << QByteArray("HidUart_Open") << 0 << true;
+    // A device that refuses its line settings is of no use: it is closed again, not leaked.
+    QTest::newRow("configuration refused") << QByteArray("HidUart_SetUartConfig") << 0x06 << false;
+    QTest::newRow("time-outs refused") << QByteArray("HidUart_SetTimeouts") << 0x02 << false;
+    QTest::newRow("flush refused") << QByteArray("HidUart_FlushBuffers") << 0x02 << false;
 }
 
 void UartixTest::openFailures()
 {
-    QFETCH(int, openStatus);
+    QFETCH(QByteArray, entry);
+    QFETCH(int, status);
     QFETCH(bool, nullHandle);
 
     addDevices({ { "S1", "P1" } });
     uartix->init(QStringLiteral(FAKEHIDUART));
-    fake.setStatus("HidUart_Open", openStatus);
+    fake.setStatus(entry.constData(), status);
     fake.setNullHandle(nullHandle);
 
     QSignalSpy opened(root, SIGNAL(opened()));
@@ -413,7 +487,9 @@ void UartixTest::openFailures()
     const int threadsBefore = threadCount();
     QVERIFY(!device->open());
     QCOMPARE(opened.count(), 0);
-    QCOMPARE(fake.callCount("HidUart_SetUartConfig"), 0);
+    QCOMPARE(fake.openHandles(), 0);
+    if (entry == "HidUart_Open")
+        QCOMPARE(fake.callCount("HidUart_SetUartConfig"), 0);
     QCOMPARE(device->write("x"), 3);
 
     // No reader thread was started, so nothing ever asks to read; closing reports nothing.
@@ -425,9 +501,10 @@ void UartixTest::openFailures()
     QCOMPARE(read.count(), 0);
 
     // Once the library agrees, the same device opens.
-    fake.setStatus("HidUart_Open", 0);
+    fake.setStatus(entry.constData(), 0);
     fake.setNullHandle(0);
     QVERIFY(device->open());
+    QCOMPARE(fake.openHandles(), 1);
 }
 
 void UartixTest::refreshWhileOpenIsRefused()
@@ -514,6 +591,51 @@ void UartixTest::readerSurvivesNestedEventLoop()
     QCOMPARE(readsDuringWait, 0); // nested polls leave the bytes where they are
 }
 
+void UartixTest::failingReadClosesOnce()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    Recorder recorder(root);
+    QVERIFY(device->open());
+    fake.queue("ab");
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.chunks.size(), 1, 30000);
+
+    // The device breaks: reads and writes fail from now on.
+    fake.setStatus("HidUart_Read", 0x01);
+    fake.setStatus("HidUart_Write", 0x01);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events.count("closed"), 1, 30000);
+    QCOMPARE(recorder.events, QStringList({ "opened", "closed" }));
+    QCOMPARE(fake.openHandles(), 0);
+    // No reader is left to poll it.
+    QTRY_COMPARE(readerThreads(), 0);
+    QCoreApplication::sendPostedEvents();
+    const int reads = fake.callCount("HidUart_Read");
+    QCoreApplication::processEvents();
+    QCOMPARE(fake.callCount("HidUart_Read"), reads);
+    QCOMPARE(device->write("x"), 3);
+    QCOMPARE(recorder.events.count("closed"), 1);
+}
+
+void UartixTest::receiverDeletesThePlugin()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    // A host that drops the device as soon as bytes come, from inside the read signal.
+    Deleter deleter(root);
+    QVERIFY(QObject::connect(root, SIGNAL(read(QByteArray)), &deleter, SLOT(onRead(QByteArray))));
+    WarningCatcher warnings;
+    QVERIFY(device->open());
+    fake.queue("abc");
+    QTRY_VERIFY_WITH_TIMEOUT(root.isNull(), 30000);
+    QCOMPARE(deleter.received, QByteArray("abc"));
+    // The object was not touched after it was gone: no mutex left locked in it.
+    QVERIFY2(!warnings.seen().contains(QStringLiteral("QMutex: destroying locked mutex")),
+        qPrintable(warnings.seen().join('\n')));
+    QCOMPARE(fake.openHandles(), 0);
+    QTRY_COMPARE(readerThreads(), 0);
+    QCoreApplication::sendPostedEvents();
+}
+
 void UartixTest::writeStatus_data()
 {
     QTest::addColumn<bool>("open");
@@ -580,6 +702,34 @@ void UartixTest::closeSignals()
     fake.queue("abc");
     QTRY_COMPARE_WITH_TIMEOUT(read.count(), 1, 30000);
     QCOMPARE(read.at(0).at(0).toByteArray(), QByteArray("abc"));
+}
+
+void UartixTest::failedCloseIsTriedAgain()
+{
+    addDevices({ { "S1", "P1" } });
+    uartix->init(QStringLiteral(FAKEHIDUART));
+    QSignalSpy closed(root, SIGNAL(closed()));
+    fake.setStatus("HidUart_Close", 0x02);
+    QVERIFY(device->open());
+    device->close();
+    // The device is closed for the host all the same; the library still holds the handle.
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(device->write("x"), 3);
+    QCOMPARE(fake.openHandles(), 1);
+
+    // The next open closes it first, once the library lets it.
+    fake.setStatus("HidUart_Close", 0);
+    QVERIFY(device->open());
+    QCOMPARE(fake.callCount("HidUart_Close"), 2);
+    QCOMPARE(fake.openHandles(), 1);
+
+    // And so does the object's end.
+    fake.setStatus("HidUart_Close", 0x02);
+    device->close();
+    QCOMPARE(fake.openHandles(), 1);
+    fake.setStatus("HidUart_Close", 0);
+    delete root.data();
+    QCOMPARE(fake.openHandles(), 0);
 }
 
 void UartixTest::openThenCloseAtOnce()

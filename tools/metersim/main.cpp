@@ -74,6 +74,14 @@ int main(int argc, char* argv[])
         "bad-checksum", "Share of frames sent with a wrong checksum, 0 to 1 (default 0).", "rate");
     option("unplug-after", "Close the terminal and exit after this many ms; 0 never (default 0).",
         "ms");
+    option("flip-unit", "Every second live frame carries this unit code (default none).", "code");
+    option("bad-checksum-from", "Live frames from this number on have a wrong checksum.", "n");
+    option("pause-after", "A download pauses after this record (default none).", "n");
+    option("pause-ms", "Length of that pause in ms (default 500).", "ms");
+    option("stray-at", "Stray bytes go out before this stored record (default none).", "n");
+    option("stray", "The stray bytes, in hexadecimal (default abcdff01).", "hex");
+    option("unplug-after-stored",
+        "Close the terminal and exit once the client has read this stored record.", "n");
     option("seed", "Seed of the garbage and checksum faults (default 1).", "n");
     parser.addOption(QCommandLineOption("quiet", "Do not print a line per live frame."));
     parser.process(app);
@@ -90,6 +98,15 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet("text"))
         options.text = parser.value("text").toLatin1();
+    options.strayBytes = QByteArray::fromHex("abcdff01");
+    if (parser.isSet("stray")) {
+        const QByteArray hex = parser.value("stray").toLatin1();
+        options.strayBytes = QByteArray::fromHex(hex);
+        if (options.strayBytes.isEmpty() || options.strayBytes.toHex() != hex.toLower()) {
+            std::fprintf(stderr, "metersim: --stray wants bytes in hexadecimal\n");
+            return 2;
+        }
+    }
     int seed = int(options.seed);
     const bool ok = parseInt(parser, "period", 0, 3600000, &options.periodMs)
         && parseInt(parser, "live-count", 0, 100000000, &options.liveCount)
@@ -108,6 +125,12 @@ int main(int argc, char* argv[])
         && parseDouble(parser, "garbage", 0, 1, &options.garbageRate)
         && parseDouble(parser, "bad-checksum", 0, 1, &options.badChecksumRate)
         && parseInt(parser, "unplug-after", 0, 86400000, &options.unplugAfterMs)
+        && parseInt(parser, "flip-unit", 0, 255, &options.flipUnit)
+        && parseInt(parser, "bad-checksum-from", 0, 100000000, &options.badChecksumFrom)
+        && parseInt(parser, "pause-after", 0, 9999, &options.pauseAfterStored)
+        && parseInt(parser, "pause-ms", 0, 3600000, &options.pauseMs)
+        && parseInt(parser, "stray-at", 0, 9999, &options.strayAtStored)
+        && parseInt(parser, "unplug-after-stored", 0, 9999, &options.unplugAfterStored)
         && parseInt(parser, "seed", 0, 2147483647, &seed);
     if (!ok)
         return 2;

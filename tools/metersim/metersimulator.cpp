@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -165,13 +166,71 @@ void MeterSimulator::sendLive()
     SimReading reading = options.reading;
     reading.text = sequenceText(options, liveSent);
     reading.record = 0;
+    if (options.flipUnit != 0 && liveSent % 2 == 1)
+        reading.unit = options.flipUnit;
     QString note;
-    queue(damaged(SimFrames::readingFrame(SimFrames::Live, reading), &note));
+    QByteArray frame = damaged(SimFrames::readingFrame(SimFrames::Live, reading), &note);
     ++liveSent;
+    if (options.badChecksumFrom > 0 && liveSent >= options.badChecksumFrom
+        && !note.contains(QLatin1String(" bad-checksum"))) {
+        // The checksum is the frame's last two bytes, whatever garbage went in front of it.
+        frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0x5A);
+        note.append(QStringLiteral(" bad-checksum"));
+    }
+    queue(frame);
     if (!options.quiet)
         print(QStringLiteral("live: %1 %2%3")
                   .arg(liveSent)
                   .arg(QString::fromLatin1(reading.text), note));
+}
+
+void MeterSimulator::sendStored(int first, int last)
+{
+    if (!clientConnected)
+        return;
+    for (int record = first; record <= last; ++record) {
+        if (record == options.strayAtStored) {
+            queue(options.strayBytes);
+            print(QStringLiteral("stray: %1 before record %2")
+                      .arg(QString::fromLatin1(options.strayBytes.toHex()))
+                      .arg(record));
+        }
+        SimReading reading = options.reading;
+        reading.record = record;
+        reading.text = fieldText(record * 0.5, 2);
+        QString note;
+        queue(damaged(SimFrames::readingFrame(SimFrames::Stored, reading), &note));
+    }
+}
+
+int MeterSimulator::unreadByClient() const
+{
+    // The bytes waiting in the terminal's input queue, seen through a descriptor of our own on
+    // the port side (it shares the queue with the client's).
+    const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0)
+        return 0;
+    int waiting = 0;
+    if (::ioctl(slave, FIONREAD, &waiting) != 0)
+        waiting = 0;
+    ::close(slave);
+    return waiting;
+}
+
+void MeterSimulator::unplugWhenRead()
+{
+    // Pulled while the client is busy with what it has just read: once all is written and the
+    // terminal's queue has begun to empty. (Written bytes reach that queue a little later, so a
+    // queue that stays empty for a few looks means the client was quicker than us.)
+    const int unread = clientConnected ? unreadByClient() : 0;
+    const bool begunReading = peakUnread > 0 && unread < peakUnread;
+    if (outgoing.isEmpty() && (begunReading || (unread == 0 && ++emptyLooks >= 10))) {
+        unplug();
+        return;
+    }
+    if (outgoing.isEmpty())
+        peakUnread = qMax(peakUnread, unread);
+    QTimer::singleShot(1, this, &MeterSimulator::unplugWhenRead);
 }
 
 void MeterSimulator::queue(const QByteArray& bytes)
@@ -228,12 +287,20 @@ void MeterSimulator::handleCommand(const QByteArray& payload)
 {
     if (payload == "12") {
         print(QStringLiteral("download: %1 stored frames").arg(options.stored));
-        for (int record = 1; record <= options.stored; ++record) {
-            SimReading reading = options.reading;
-            reading.record = record;
-            reading.text = fieldText(record * 0.5, 2);
-            QString note;
-            queue(damaged(SimFrames::readingFrame(SimFrames::Stored, reading), &note));
+        int last = options.stored;
+        if (options.pauseAfterStored > 0 && options.pauseAfterStored < last)
+            last = options.pauseAfterStored;
+        if (options.unplugAfterStored > 0 && options.unplugAfterStored < last)
+            last = options.unplugAfterStored;
+        sendStored(1, last);
+        if (options.unplugAfterStored > 0 && last == options.unplugAfterStored) {
+            unplugWhenRead();
+        } else if (last < options.stored) {
+            print(QStringLiteral("pause: after %1").arg(last));
+            QTimer::singleShot(options.pauseMs, this, [this, last] {
+                print(QStringLiteral("resume: from %1").arg(last + 1));
+                sendStored(last + 1, options.stored);
+            });
         }
         return;
     }

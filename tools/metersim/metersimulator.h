@@ -31,6 +31,13 @@ struct SimOptions
     double garbageRate = 0.0;
     double badChecksumRate = 0.0;
     int unplugAfterMs = 0; // 0: never
+    int flipUnit = 0; // 0: none; else every second live frame carries this unit code
+    int badChecksumFrom = 0; // 0: none; else live frames from this number on are damaged
+    int pauseAfterStored = 0; // 0: none; else the download pauses after this record
+    int pauseMs = 500;
+    int strayAtStored = 0; // 0: none; else stray bytes go out before this record
+    QByteArray strayBytes;
+    int unplugAfterStored = 0; // 0: never; else unplug while the client reads up to this record
     quint32 seed = 1;
     bool quiet = false; // no "live:" lines
 };
@@ -57,6 +64,9 @@ signals:
 
 private:
     void sendLive();
+    void sendStored(int first, int last);
+    void unplugWhenRead();
+    int unreadByClient() const;
     void queue(const QByteArray& bytes);
     void flush();
     void readCommands();
@@ -73,6 +83,8 @@ private:
     int master = -1;
     bool clientConnected = false;
     int liveSent = 0;
+    int emptyLooks = 0;
+    int peakUnread = 0;
     QByteArray outgoing;
     QByteArray incoming;
     QRandomGenerator random;

@@ -32,7 +32,8 @@ namespace {
 const WORD bridgeVid = 0x10C4;
 const WORD bridgePid = 0xEA80;
 
-// Status codes of our own choosing; only 0 (success) is fixed.
+// Status codes of our own choosing, only 0 (success) being fixed; the plug-in knows the read
+// time-out (HidUart::ReadTimedOut) as no failure.
 const HID_UART_STATUS success = 0x00;
 const HID_UART_STATUS deviceNotFound = 0x01;
 const HID_UART_STATUS invalidHandle = 0x02;
@@ -67,6 +68,7 @@ struct State
     DWORD readTimeout = 0xFFFFFFFF, writeTimeout = 0xFFFFFFFF;
     BOOL flushTransmit = -1, flushReceive = -1;
     DWORD lastReadRequest = 0;
+    DWORD reportedCount = 0;
 };
 
 State& state()
@@ -103,6 +105,8 @@ FAKE_EXPORT HID_UART_STATUS FAKE_CALL HidUart_GetNumDevices(DWORD* numDevices, W
     if (!numDevices)
         return invalidParameter;
     *numDevices = (vid == bridgeVid && pid == bridgePid) ? DWORD(s.devices.size()) : 0;
+    if (s.reportedCount != 0)
+        *numDevices = s.reportedCount;
     return success;
 }
 
@@ -440,6 +444,7 @@ FAKE_EXPORT void FakeHid_Reset()
     s.readTimeout = s.writeTimeout = 0xFFFFFFFF;
     s.flushTransmit = s.flushReceive = -1;
     s.lastReadRequest = 0;
+    s.reportedCount = 0;
 }
 
 FAKE_EXPORT void FakeHid_AddDevice(const char* serial, const char* path)
@@ -550,6 +555,13 @@ FAKE_EXPORT void FakeHid_LastFlush(int32_t* transmit, int32_t* receive)
     std::lock_guard<std::mutex> guard(s.lock);
     *transmit = s.flushTransmit;
     *receive = s.flushReceive;
+}
+
+FAKE_EXPORT void FakeHid_SetReportedCount(uint32_t count)
+{
+    State& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.reportedCount = count;
 }
 
 FAKE_EXPORT uint32_t FakeHid_LastReadRequest()

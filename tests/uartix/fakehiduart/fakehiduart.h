@@ -30,6 +30,9 @@ typedef void (*FakeHid_LastUartConfigFn)(uint32_t* baudRate, uint8_t* dataBits, 
 typedef void (*FakeHid_LastTimeoutsFn)(uint32_t* readTimeout, uint32_t* writeTimeout);
 typedef void (*FakeHid_LastFlushFn)(int32_t* transmit, int32_t* receive);
 typedef uint32_t (*FakeHid_LastReadRequestFn)();
+// A hostile library: the device count HidUart_GetNumDevices reports from now on, whatever is
+// attached; 0 reports the devices as they are.
+typedef void (*FakeHid_SetReportedCountFn)(uint32_t count);
 }
 
 #endif // FAKEHIDUART_H
