@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qt5-image-formats-plugins
     libudev-dev libgsf-1-dev
+    libqcustomplot-dev libqwt-qt5-dev
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd poppler-utils
     clang clang-format libclang-rt-14-dev
