@@ -443,10 +443,7 @@ void DMMChartTest::zoomRange()
     zoom.fit(count);
     for (const QLine& band : bands) {
         const ChartScale scale = ChartScale::fit(0, 0, zoom.shownCount(), QSize(920, 520));
-        QVector<QPoint> screenPoints;
-        for (int b = 0; b < zoom.shownCount(); ++b)
-            screenPoints.append(QPoint(scale.screenX(b), 260));
-        zoom.applyBand(band.p1(), band.p2(), screenPoints);
+        zoom.applyBand(band.p1(), band.p2(), scale);
         zoom.fit(count);
     }
     zoom.fit(held);
