@@ -15,7 +15,7 @@ namespace BenchReadings {
 inline DmmData* live(int i, QString& unitText)
 {
     SimReading reading;
-    const double value = 50.0 + 30.0 * std::sin(i / 5000.0) + (i * 7919 % 1000) / 100.0;
+    const double value = 50.0 + 30.0 * std::sin(i / 5000.0) + (qint64(i) * 7919 % 1000) / 100.0;
     reading.text = QByteArray::number(value, 'f', 2).rightJustified(5, ' ');
     return FrameCodec::decodeReading(SimFrames::readingFrame(SimFrames::Live, reading), unitText);
 }

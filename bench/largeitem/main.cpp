@@ -152,14 +152,18 @@ int runSize(int argc, char* argv[], int count)
             { "No.", "Date/Time", "Function", "Value", "Unit", "Frequency(Hz)" })
             headers << new ColumnHeader { QString::fromLatin1(title), 2 };
         QTemporaryDir dir;
-        if (!model || model->rowCount() < count)
+        if (!model || model->rowCount() < count) {
+            std::fprintf(stderr, "csv_export: the table does not show the item\n");
             return 1;
+        }
         std::vector<double> exports;
         for (int i = 0; i < repeats; ++i) {
             QElapsedTimer timer;
             timer.start();
-            if (!CsvExport::write(model, headers, dir.filePath(QStringLiteral("bench.csv"))))
+            if (!CsvExport::write(model, headers, dir.filePath(QStringLiteral("bench.csv")))) {
+                std::fprintf(stderr, "csv_export: the file could not be written\n");
                 return 1;
+            }
             exports.push_back(timer.nsecsElapsed() / 1e9);
         }
         qDeleteAll(headers);
