@@ -1,6 +1,6 @@
 #include "widget.h"
 
-#include "chartpoint.h"
+#include "coalescingtimer.h"
 #include "columnheader.h"
 #include "datamodel.h"
 #include "dlgdownload.h"
@@ -104,6 +104,14 @@ void Widget::initObj()
                   << new ColumnHeader { tr("Unit"), 2 }
                   << new ColumnHeader { tr("Frequency(Hz)"), 3 };
     dataModel = new DataModel(columnHeaders);
+    tableFollow = new CoalescingTimer(
+        [this] {
+            if (ui->tv->isVisible())
+                ui->tv->scrollToBottom();
+            else
+                tableBehind = true;
+        },
+        this);
 
     recorder = new Recorder(this);
     recorder->setObjectName(QStringLiteral("recorder"));
@@ -237,11 +245,19 @@ void Widget::initConnec()
         recorder, &Recorder::readingStored, this, [this](ItemData* item, const DmmData* reading) {
             if (item != recorder->activeItem())
                 return;
-            ui->tv->scrollToBottom();
+            // The row and the point are there now; scrolling and repainting follow at most ten
+            // times a second.
+            tableFollow->request();
             // Stored readings reach the chart when their item is shown again.
             if (!reading->fromStore())
-                ui->chart->appendPoint(ChartPoint::fromReading(reading), 0);
+                ui->chart->appendReading(reading, 0);
         });
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this] {
+        if (tableBehind && ui->tv->isVisible()) {
+            tableBehind = false;
+            ui->tv->scrollToBottom();
+        }
+    });
     connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
     connect(recorder, &Recorder::downloadProgress, this,
         [this](int received) { emit updateDowndPos(DlgDownload::UnknownTotal, received); });
@@ -533,18 +549,15 @@ void Widget::reloadActiveItem()
     ItemData* active = recorder->activeItem();
     if (!active)
         return;
-    const QList<DmmData*> readings = active->readings();
-    QList<ChartPoint*> points;
-    points.reserve(readings.size());
-    for (const DmmData* reading : readings)
-        points << ChartPoint::fromReading(reading);
-
     dataModel->showItem(active);
-    ui->tv->scrollToBottom();
+    tableFollow->cancel();
+    tableBehind = !ui->tv->isVisible();
+    if (!tableBehind)
+        ui->tv->scrollToBottom();
 
     ui->chart->clear();
     ui->chart->setDecimals(Recorder::decimalsForItem(active));
-    ui->chart->appendPoints(points, 0);
+    ui->chart->appendReadings(active->readings(), 0);
 }
 
 void Widget::newItem(QString name, ItemData::DataType type)

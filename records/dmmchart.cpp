@@ -111,6 +111,14 @@ void DMMChart::appendReadings(const QList<DmmData*>& readings, int line)
     pointsAdded();
 }
 
+void DMMChart::appendReading(const DmmData* reading, int line)
+{
+    if (!reading || line < 0 || line >= lines.size())
+        return;
+    lines.at(line)->append(reading);
+    pointsAdded();
+}
+
 void DMMChart::pointsAdded()
 {
     if (!selecting && !zoom.isZoomed()) {

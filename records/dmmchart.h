@@ -40,6 +40,8 @@ public:
     // The points of a whole item, as fromReading would make them, straight into the line's
     // storage (no point is allocated): how an item is shown.
     void appendReadings(const QList<DmmData*>& readings, int line = 0);
+    // One reading's point, the same way.
+    void appendReading(const DmmData* reading, int line = 0);
     void clear();
     void setLeftMargin(int margin);
     void setBottomMargin(int margin);
