@@ -1,6 +1,5 @@
 #include "widget.h"
 
-#include "coalescingtimer.h"
 #include "columnheader.h"
 #include "datamodel.h"
 #include "dlgdownload.h"
@@ -104,14 +103,6 @@ void Widget::initObj()
                   << new ColumnHeader { tr("Unit"), 2 }
                   << new ColumnHeader { tr("Frequency(Hz)"), 3 };
     dataModel = new DataModel(columnHeaders);
-    tableFollow = new CoalescingTimer(
-        [this] {
-            if (ui->tv->isVisible())
-                ui->tv->scrollToBottom();
-            else
-                tableBehind = true;
-        },
-        this);
 
     recorder = new Recorder(this);
     recorder->setObjectName(QStringLiteral("recorder"));
@@ -247,17 +238,11 @@ void Widget::initConnec()
                 return;
             // The row and the point are there now; scrolling and repainting follow at most ten
             // times a second.
-            tableFollow->request();
+            ui->tv->followLastRow();
             // Stored readings reach the chart when their item is shown again.
             if (!reading->fromStore())
                 ui->chart->appendReading(reading, 0);
         });
-    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this] {
-        if (tableBehind && ui->tv->isVisible()) {
-            tableBehind = false;
-            ui->tv->scrollToBottom();
-        }
-    });
     connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
     connect(recorder, &Recorder::downloadProgress, this,
         [this](int received) { emit updateDowndPos(DlgDownload::UnknownTotal, received); });
@@ -550,10 +535,7 @@ void Widget::reloadActiveItem()
     if (!active)
         return;
     dataModel->showItem(active);
-    tableFollow->cancel();
-    tableBehind = !ui->tv->isVisible();
-    if (!tableBehind)
-        ui->tv->scrollToBottom();
+    ui->tv->followLastRow();
 
     ui->chart->clear();
     ui->chart->setDecimals(Recorder::decimalsForItem(active));

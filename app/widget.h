@@ -14,7 +14,6 @@
 #include <memory>
 
 struct ColumnHeader;
-class CoalescingTimer;
 class DataModel;
 class DlgDownload;
 class Exporter;
@@ -119,8 +118,4 @@ private:
     // what the user changed since.
     bool settingsRestored = false;
     QPointer<DlgDownload> downloadDialog;
-    // Keeps the table at its last row as readings arrive, at most ten times a second, and only
-    // while the table is shown; a table that was hidden meanwhile catches up when it is shown.
-    CoalescingTimer* tableFollow = nullptr;
-    bool tableBehind = false;
 };
