@@ -2,6 +2,8 @@
 
 #include "coalescingtimer.h"
 
+#include <QHeaderView>
+
 ReadingTableView::ReadingTableView(QWidget* parent)
     : QTableView(parent)
     , coalescedLayout(new CoalescingTimer([this] { layOut(); }, this))
@@ -10,16 +12,21 @@ ReadingTableView::ReadingTableView(QWidget* parent)
 void ReadingTableView::followLastRow()
 {
     scrollPending = true;
-    coalescedLayout->request();
+    doItemsLayout();
 }
 
 void ReadingTableView::doItemsLayout()
 {
     coalescedLayout->request();
+    // Each new row also repaints the row header: while rows stream in, it waits for the layout.
+    if (coalescedLayout->isPending() && verticalHeader()->updatesEnabled())
+        verticalHeader()->setUpdatesEnabled(false);
 }
 
 void ReadingTableView::layOut()
 {
+    if (!verticalHeader()->updatesEnabled())
+        verticalHeader()->setUpdatesEnabled(true);
     // Hidden, the view is laid out when it is shown again.
     if (!isVisible())
         return;

@@ -1,9 +1,12 @@
+#include "coalescingtimer.h"
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "itemdata.h"
+#include "readingtableview.h"
 
 #include <QAbstractItemModelTester>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -58,6 +61,8 @@ private slots:
     void clearReadingsEmptiesTheTableShowingThem();
     void deletingShownItemEmptiesTable();
     void itemBasics();
+    void tableFollowsLastRow_data();
+    void tableFollowsLastRow();
 
 private:
     QList<ColumnHeader> headerStorage;
@@ -367,6 +372,54 @@ void DataModelTest::itemBasics()
     owned->appendReading(r);
     delete owned;
     QVERIFY(watch.isNull());
+}
+
+void DataModelTest::tableFollowsLastRow_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("shown") << true;
+    QTest::newRow("hidden, then shown") << false;
+}
+
+void DataModelTest::tableFollowsLastRow()
+{
+    QFETCH(bool, shown);
+    ItemData item("Measure1", ItemData::LiveMeasure);
+    ReadingTableView view;
+    view.setModel(model);
+    view.resize(400, 300);
+    if (shown) {
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    auto lastRowInView = [&] {
+        const QRect last = view.visualRect(model->index(model->rowCount() - 1, 0));
+        return last.isValid() && view.viewport()->rect().contains(last);
+    };
+
+    // Rows arriving without a turn of the event loop in between, as fast as they can.
+    for (int i = 0; i < 200; ++i) {
+        DmmData* r = reading(QString::number(i));
+        item.appendReading(r);
+        model->appendReading(r);
+        view.followLastRow();
+    }
+    // Every row is in the model at once; the view's layout and scroll wait for their timer.
+    QCOMPARE(model->rowCount(), 200);
+    QCOMPARE(model->index(199, 3).data().toString(), QStringLiteral("199"));
+    if (shown) {
+        QVERIFY(view.layoutTimer()->isPending());
+        QVERIFY(!lastRowInView());
+        view.layoutTimer()->flush();
+    } else {
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    // The latest row is in view, and the scroll range counts every row.
+    QVERIFY(lastRowInView());
+    QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    QCOMPARE(view.rowAt(view.viewport()->height() - 1), 199);
+    model->clear();
 }
 
 QTEST_MAIN(DataModelTest)
