@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -333,7 +332,7 @@ void DMMChart::paintEvent(QPaintEvent* event)
 
 void DMMChart::resizeEvent(QResizeEvent* event)
 {
-    backgroundLayer = newLayer(size());
+    lineLayer = newLayer(size());
     dirtyAll = true;
     QFrame::resizeEvent(event);
 }
@@ -347,8 +346,8 @@ QImage DMMChart::newLayer(const QSize& size)
 void DMMChart::fitLayersToWidget()
 {
     // A widget painted or saved before its first resize event still gets layers of its size.
-    if (backgroundLayer.size() != size()) {
-        backgroundLayer = newLayer(size());
+    if (lineLayer.size() != size()) {
+        lineLayer = newLayer(size());
         dirtyAll = true;
     }
 }
@@ -366,7 +365,7 @@ void DMMChart::renderLayers()
 {
     QMutexLocker lock(&mutex);
     fitLayersToWidget();
-    if (backgroundLayer.isNull())
+    if (lineLayer.isNull())
         return;
 
     bool redrawn = false;
@@ -375,24 +374,16 @@ void DMMChart::renderLayers()
         zoom.fit(pointCount());
         computeScale();
         grid = ChartGrid::place(scale, plotRect(), zoom.shownCount());
+        // Background and lines are only ever redrawn together, so they share one layer, painted
+        // in place: a redraw then neither copies nor allocates it. The upper layers let go of
+        // its pixels first.
+        bandLayer = QImage();
+        finalLayer = QImage();
+        if (!lineLayer.isDetached())
+            lineLayer = newLayer(lineLayer.size());
         drawBackground();
-        redrawn = true;
-    }
-    if (dirtyLines || redrawn) {
-        dirtyLines = false;
-        if (anyPoints() && hasRoom()) {
-            // Copied into the line layer's own pixels rather than shared and detached: a redraw
-            // then allocates nothing. The upper layers let go of them first.
-            bandLayer = QImage();
-            finalLayer = QImage();
-            if (lineLayer.size() != backgroundLayer.size() || !lineLayer.isDetached())
-                lineLayer = newLayer(backgroundLayer.size());
-            std::memcpy(
-                lineLayer.bits(), backgroundLayer.constBits(), backgroundLayer.sizeInBytes());
+        if (anyPoints() && hasRoom())
             drawLines();
-        } else {
-            lineLayer = backgroundLayer;
-        }
         redrawn = true;
     }
     if (dirtyBand || redrawn) {
@@ -439,8 +430,8 @@ void DMMChart::computeScale()
 
 void DMMChart::drawBackground()
 {
-    QPainter painter(&backgroundLayer);
-    painter.fillRect(QRect(QPoint(0, 0), backgroundLayer.size()), background);
+    QPainter painter(&lineLayer);
+    painter.fillRect(QRect(QPoint(0, 0), lineLayer.size()), background);
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
     const QPen solid = solidPen(Qt::black);

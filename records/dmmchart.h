@@ -24,7 +24,7 @@ class DmmData;
 class QTimer;
 
 // The trend chart: readings as a line over arrival order, a self-scaling value axis, time labels,
-// a pointer-following indicator and rubber-band zoom. It paints into four stacked layers so the
+// a pointer-following indicator and rubber-band zoom. It paints into three stacked layers so the
 // indicator and the band are redrawn without recomputing axes and lines. New points repaint it at
 // most ten times a second; a paint or a picture always shows every point appended before it.
 class DMMChart : public QFrame
@@ -105,15 +105,14 @@ private:
 
     PlotMargins plotMargins { 60, 40, 20, 40 };
     QList<ChartLine*> lines;
-    // Images rather than pixmaps: the line pass writes its pixel columns straight into them.
-    QImage backgroundLayer;
+    // Images rather than pixmaps: the line pass writes its pixel columns straight into them. The
+    // line layer holds the background (axes, grid, labels, titles) and the lines.
     QImage lineLayer;
     QImage bandLayer;
     QImage finalLayer;
     QTimer* indicatorTimer;
     CoalescingTimer* coalescedRepaint;
     bool dirtyAll = true;
-    bool dirtyLines = true;
     bool dirtyIndicator = false;
     bool dirtyBand = false;
     QColor background = Qt::white;
