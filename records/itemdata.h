@@ -27,8 +27,10 @@ public:
     QString unitText() const { return m_unitText; }
     void setUnitText(const QString& unitText) { m_unitText = unitText; }
 
-    // A copy of the pointer list; the readings stay owned by the item.
-    QList<DmmData*> readings() const { return m_readings; }
+    // A copy of the pointer list; the readings stay owned by the item. The copy is const, so that
+    // reading from it (readings().first()) shares the item's list instead of copying millions of
+    // pointers.
+    const QList<DmmData*> readings() const { return m_readings; }
     int readingCount() const { return m_readings.size(); }
     const DmmData* lastReading() const
     {
