@@ -1,6 +1,5 @@
 #include "widget.h"
 
-#include "chartpoint.h"
 #include "columnheader.h"
 #include "conditionmonitor.h"
 #include "datamodel.h"
@@ -408,10 +407,12 @@ void Widget::initConnec()
         recorder, &Recorder::readingStored, this, [this](ItemData* item, const DmmData* reading) {
             if (item != recorder->activeItem())
                 return;
-            ui->tv->scrollToBottom();
+            // The row and the point are there now; scrolling and repainting follow at most ten
+            // times a second.
+            ui->tv->followLastRow();
             // Stored readings reach the chart when their item is shown again.
             if (!reading->fromStore())
-                ui->chart->appendPoint(ChartPoint::fromReading(reading), 0);
+                ui->chart->appendReading(reading, 0);
         });
     connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
     connect(recorder, &Recorder::downloadResumed, this, &Widget::showStoreData);
@@ -798,18 +799,12 @@ void Widget::reloadActiveItem()
     ItemData* active = recorder->activeItem();
     if (!active)
         return;
-    const QList<DmmData*> readings = active->readings();
-    QList<ChartPoint*> points;
-    points.reserve(readings.size());
-    for (const DmmData* reading : readings)
-        points << ChartPoint::fromReading(reading);
-
     dataModel->showItem(active);
-    ui->tv->scrollToBottom();
+    ui->tv->followLastRow();
 
     ui->chart->clear();
     ui->chart->setDecimals(Recorder::decimalsForItem(active));
-    ui->chart->appendPoints(points, 0);
+    ui->chart->appendReadings(active->readings(), 0);
 }
 
 void Widget::newItem(QString name, ItemData::DataType type)

@@ -3,12 +3,49 @@
 #include "chartscale.h"
 #include "nicestep.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 // Minimum pixel distances between time labels and between value grid lines.
 constexpr double XLabelDistance = 80.0;
 constexpr double YGridDistance = 30.0;
+
+// Decimals that show a multiple of step exactly (steps are 0.00001 and up).
+int decimalsOf(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return 0;
+    double scaled = step;
+    for (int d = 0; d < 9; ++d, scaled *= 10.0) {
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, scaled))
+            return d;
+    }
+    return 9;
+}
+}
+
+QString ChartGrid::valueText(double value, int decimals, double step)
+{
+    const double magnitude = std::fabs(value);
+    double divisor = 1.0;
+    QString suffix;
+    if (magnitude >= 1000000.0) {
+        divisor = 1000000.0;
+        suffix = QStringLiteral("M");
+    } else if (magnitude >= 1000.0) {
+        divisor = 1000.0;
+        suffix = QStringLiteral("k");
+    }
+    const int shown = std::max({ 0, decimals, decimalsOf(step / divisor) });
+    return QString::number(value / divisor, 'f', shown) + suffix;
+}
+
+QString ChartGrid::valueLabel(int l, bool below, int decimals) const
+{
+    const double v = l * yGridStep;
+    // -0 would print as "-0.0" on the base line.
+    return valueText(below && l != 0 ? -v : v, decimals, yGridStep);
 }
 
 ChartGrid ChartGrid::place(const ChartScale& scale, const QRect& plot, int shownPoints)

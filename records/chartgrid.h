@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 
 struct ChartScale;
 
@@ -19,6 +20,13 @@ struct ChartGrid
     // pixels; known only when the plot has room.
     double base = 0.0;
     bool hasBase = false;
+
+    // The label of value grid line l above (or below) the base line, with at least decimals
+    // decimals and as many more as the grid step needs, so neighbouring labels always differ.
+    QString valueLabel(int l, bool below, int decimals) const;
+    // Text of a value: fixed notation, "k" from a thousand, "M" from a million; with step, as many
+    // decimals beyond the given ones as multiples of step need to stay apart.
+    static QString valueText(double value, int decimals, double step = 0.0);
 
     // The grid for shownPoints points of line 0 on scale in plot (widget pixels). Without points
     // only the base line is placed; without room nothing is.

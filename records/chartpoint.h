@@ -13,7 +13,12 @@ struct ChartPoint
     double value = 0.0;
     QString valueText;
     QVariant label; // "value unit", shown by the indicator
+    // The reading's state (DmmData::State): only numeric points are drawn; over-range ones are
+    // marked at the plot's edge.
+    int state = 0;
 
-    // A new point made from a reading (its first value and text, and its unit).
+    // A new point made from a reading (its first value and text, its unit and its state).
     static ChartPoint* fromReading(const DmmData* reading);
+    // The same point as a value.
+    static ChartPoint of(const DmmData& reading);
 };

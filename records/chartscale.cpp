@@ -29,3 +29,17 @@ ChartScale ChartScale::fit(double lowest, double highest, int shownCount, const 
         scale.xStep = double(plotSize.width()) / shownCount;
     return scale;
 }
+
+int ChartScale::firstReaching(int x, int count) const
+{
+    int lo = 0;
+    int hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (screenX(mid) < x)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}

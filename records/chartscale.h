@@ -23,4 +23,7 @@ struct ChartScale
 
     // x of the b-th point shown, in pixels from the plot's left edge.
     int screenX(int b) const { return int(b * xStep + 0.5); }
+    // The first of count points shown whose x is at least x; count when there is none. x never
+    // decreases along the points, so this is a binary search, whatever their number.
+    int firstReaching(int x, int count) const;
 };

@@ -1,8 +1,8 @@
 #include "chartzoom.h"
 
-#include <QtGlobal>
+#include "chartscale.h"
 
-#include <algorithm>
+#include <QtGlobal>
 
 void ChartZoom::fit(int pointCount)
 {
@@ -20,18 +20,17 @@ void ChartZoom::fit(int pointCount)
     }
 }
 
-void ChartZoom::applyBand(
-    const QPoint& start, const QPoint& end, const QVector<QPoint>& screenPoints)
+void ChartZoom::applyBand(const QPoint& start, const QPoint& end, const ChartScale& scale)
 {
     if (!(start.x() < end.x() && start.y() < end.y())) {
         zoomed = false;
         return;
     }
-    const int lastShown = screenPoints.size() - 1;
-    auto firstReaching = [&screenPoints](int x) {
-        auto it = std::lower_bound(screenPoints.cbegin(), screenPoints.cend(), x,
-            [](const QPoint& p, int px) { return p.x() < px; });
-        return it == screenPoints.cend() ? -1 : int(it - screenPoints.cbegin());
+    const int shown = qMax(0, shownCount());
+    const int lastShown = shown - 1;
+    auto firstReaching = [&](int x) {
+        const int b = scale.firstReaching(x, shown);
+        return b == shown ? -1 : b;
     };
     const int a = firstReaching(start.x());
     const int reachingEnd = firstReaching(end.x());

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QPoint>
-#include <QVector>
+
+struct ChartScale;
 
 // The range of point indexes the trend chart shows: all points (the full view), or a fixed range
 // chosen by dragging a band right and down over the points shown.
@@ -17,10 +18,9 @@ public:
     // view takes them all; a zoom is bounded to them and left when none of its points remain.
     void fit(int pointCount);
     // A finished band from start to end, in pixels from the plot's top-left corner, over the
-    // points shown at screenPoints (x ascending, from the plot's left edge). Dragged right and
-    // down it narrows the range to the points under the band; dragged any other way it returns
-    // to the full view.
-    void applyBand(const QPoint& start, const QPoint& end, const QVector<QPoint>& screenPoints);
+    // points shown, placed by scale. Dragged right and down it narrows the range to the points
+    // under the band; dragged any other way it returns to the full view.
+    void applyBand(const QPoint& start, const QPoint& end, const ChartScale& scale);
     // Back to the full view at the next fit.
     void reset() { zoomed = false; }
 

@@ -5,6 +5,33 @@
 
 namespace {
 constexpr int ColumnCount = 6;
+
+// "yyyy-MM-dd hh:mm:ss", as QDateTime::toString writes it, without parsing the format for every
+// cell: exports ask for every row of a large item.
+QString dateTimeText(const QDateTime& dateTime)
+{
+    const QDate date = dateTime.date();
+    const QTime time = dateTime.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999)
+        return dateTime.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QChar text[19];
+    auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = QLatin1Char(char('0' + value % 10));
+    };
+    put(0, date.year(), 4);
+    text[4] = QLatin1Char('-');
+    put(5, date.month(), 2);
+    text[7] = QLatin1Char('-');
+    put(8, date.day(), 2);
+    text[10] = QLatin1Char(' ');
+    put(11, time.hour(), 2);
+    text[13] = QLatin1Char(':');
+    put(14, time.minute(), 2);
+    text[16] = QLatin1Char(':');
+    put(17, time.second(), 2);
+    return QString(text, 19);
+}
 }
 
 DataModel::DataModel(const QList<ColumnHeader*>& headers, QObject* parent)
@@ -40,7 +67,7 @@ QVariant DataModel::data(const QModelIndex& index, int role) const
     case 0:
         return r->fromStore() ? r->storeIndex() : index.row() + 1;
     case 1:
-        return r->dateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        return dateTimeText(r->dateTime());
     case 2:
         return r->detection();
     case 3:

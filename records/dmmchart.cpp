@@ -1,5 +1,7 @@
 #include "dmmchart.h"
 
+#include "coalescingtimer.h"
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <memory>
 
 namespace {
 constexpr int IndicatorMs = 3000;
@@ -56,12 +59,15 @@ QPen dottedPen(const QColor& color)
 DMMChart::DMMChart(QWidget* parent)
     : QFrame(parent)
     , indicatorTimer(new QTimer(this))
+    , coalescedRepaint(new CoalescingTimer([this] { update(); }, this))
 {
     lines.append(new ChartLine(this));
     indicatorTimer->setSingleShot(true);
     connect(indicatorTimer, &QTimer::timeout, this, &DMMChart::slotTmrIndicatorTimeout);
     setAttribute(Qt::WA_MouseTracking);
     setMouseTracking(true);
+    // The final layer covers the whole widget: nothing behind it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 DMMChart::~DMMChart()
@@ -71,29 +77,52 @@ DMMChart::~DMMChart()
 
 void DMMChart::appendPoint(ChartPoint* point, int line)
 {
-    if (!point || line < 0 || line >= lines.size()) {
-        delete point; // ownership passed to us; nowhere to keep it
+    // The line keeps a copy in its own storage; the point passed in is ours to delete.
+    const std::unique_ptr<ChartPoint> owned(point);
+    if (!point || line < 0 || line >= lines.size())
         return;
-    }
-    lines.at(line)->append(point);
-    if (!selecting && !zoom.isZoomed()) {
-        dirtyAll = true;
-        update();
-    }
+    lines.at(line)->append(*point);
+    pointsAdded();
 }
 
 void DMMChart::appendPoints(const QList<ChartPoint*>& points, int line)
 {
-    if (line < 0 || line >= lines.size()) {
-        qDeleteAll(points);
-        return;
+    if (line >= 0 && line < lines.size()) {
+        ChartLine* target = lines.at(line);
+        target->reserve(points.size());
+        for (const ChartPoint* p : points) {
+            if (p)
+                target->append(*p);
+        }
+        pointsAdded();
     }
+    qDeleteAll(points);
+}
+
+void DMMChart::appendReadings(const QList<DmmData*>& readings, int line)
+{
+    if (line < 0 || line >= lines.size())
+        return;
     ChartLine* target = lines.at(line);
-    for (ChartPoint* p : points)
-        target->append(p);
+    target->reserve(readings.size());
+    for (const DmmData* reading : readings)
+        target->append(reading);
+    pointsAdded();
+}
+
+void DMMChart::appendReading(const DmmData* reading, int line)
+{
+    if (!reading || line < 0 || line >= lines.size())
+        return;
+    lines.at(line)->append(reading);
+    pointsAdded();
+}
+
+void DMMChart::pointsAdded()
+{
     if (!selecting && !zoom.isZoomed()) {
         dirtyAll = true;
-        update();
+        coalescedRepaint->request();
     }
 }
 
@@ -106,10 +135,12 @@ void DMMChart::clear()
     }
     // The zoom named indexes of the points just deleted: return to the full view.
     zoom.reset();
+    zoom.fit(0);
+    shownAtRedraw = 0;
     indicatorIndex = -1;
     indicatorVisible = false;
     dirtyAll = true;
-    update();
+    coalescedRepaint->request();
 }
 
 void DMMChart::setLeftMargin(int margin)
@@ -173,19 +204,19 @@ QSize DMMChart::sizeHint() const
 QImage DMMChart::picture()
 {
     renderLayers();
-    return finalLayer.toImage();
+    return finalLayer;
 }
 
 int DMMChart::pointCount() const
 {
-    return lines.isEmpty() ? 0 : lines.first()->points.size();
+    return lines.isEmpty() ? 0 : lines.first()->size();
 }
 
-const ChartPoint* DMMChart::point(int index) const
+std::optional<ChartPoint> DMMChart::point(int index) const
 {
-    if (lines.isEmpty() || index < 0 || index >= lines.first()->points.size())
-        return nullptr;
-    return lines.first()->points.at(index);
+    if (lines.isEmpty() || index < 0 || index >= lines.first()->size())
+        return std::nullopt;
+    return lines.first()->pointAt(index);
 }
 
 QRect DMMChart::plotRect() const
@@ -201,41 +232,27 @@ bool DMMChart::hasRoom() const
 
 QString DMMChart::valueLabel(double value, int decimals)
 {
-    const double magnitude = std::fabs(value);
-    QString suffix;
-    double shown = value;
-    if (magnitude >= 1000000.0) {
-        shown = value / 1000000.0;
-        suffix = QStringLiteral("M");
-    } else if (magnitude >= 1000.0) {
-        shown = value / 1000.0;
-        suffix = QStringLiteral("k");
-    }
-    return QString::number(shown, 'f', qMax(0, decimals)) + suffix;
+    return ChartGrid::valueText(value, decimals);
 }
 
 int DMMChart::nearestPoint(int x) const
 {
-    if (lines.isEmpty())
-        return -1;
-    const QVector<QPoint>& sp = lines.first()->screenPoints;
-    if (sp.isEmpty())
+    const int shown = shownAtRedraw;
+    if (lines.isEmpty() || shown <= 0)
         return -1;
     if (x < 0)
         return 0;
     if (x > plotRect().width())
-        return sp.size() - 1;
-    // Screen x never decreases along the line, so the walk is a binary search.
-    auto it = std::lower_bound(
-        sp.cbegin(), sp.cend(), x, [](const QPoint& p, int px) { return p.x() < px; });
-    if (it == sp.cend())
-        return sp.size() - 1;
-    const int index = int(it - sp.cbegin());
-    if (it->x() == x)
+        return shown - 1;
+    const int index = scale.firstReaching(x, shown);
+    if (index == shown)
+        return shown - 1;
+    const int atIndex = scale.screenX(index);
+    if (atIndex == x)
         return index;
     const int previous = qMax(index - 1, 0);
-    const int toNext = std::abs(sp.at(index).x() - x);
-    const int toPrevious = std::abs(x - sp.at(previous).x());
+    const int toNext = std::abs(atIndex - x);
+    const int toPrevious = std::abs(x - scale.screenX(previous));
     return toNext < toPrevious ? index : previous;
 }
 
@@ -275,7 +292,7 @@ void DMMChart::mousePressEvent(QMouseEvent* event)
 void DMMChart::mouseReleaseEvent(QMouseEvent* event)
 {
     if (selecting) {
-        zoom.applyBand(bandStart, bandEnd, lines.first()->screenPoints);
+        zoom.applyBand(bandStart, bandEnd, scale);
         selecting = false;
         dirtyAll = true;
         update();
@@ -308,23 +325,29 @@ void DMMChart::paintEvent(QPaintEvent* event)
     renderLayers();
     {
         QPainter painter(this);
-        painter.drawPixmap(rect(), finalLayer);
+        painter.drawImage(rect(), finalLayer);
     }
     QFrame::paintEvent(event);
 }
 
 void DMMChart::resizeEvent(QResizeEvent* event)
 {
-    backgroundLayer = QPixmap(size());
+    lineLayer = newLayer(size());
     dirtyAll = true;
     QFrame::resizeEvent(event);
+}
+
+QImage DMMChart::newLayer(const QSize& size)
+{
+    // The format of an opaque pixmap on the raster engine, so pictures stay as they were.
+    return QImage(size, QImage::Format_RGB32);
 }
 
 void DMMChart::fitLayersToWidget()
 {
     // A widget painted or saved before its first resize event still gets layers of its size.
-    if (backgroundLayer.size() != size()) {
-        backgroundLayer = QPixmap(size());
+    if (lineLayer.size() != size()) {
+        lineLayer = newLayer(size());
         dirtyAll = true;
     }
 }
@@ -332,7 +355,7 @@ void DMMChart::fitLayersToWidget()
 bool DMMChart::anyPoints() const
 {
     for (const ChartLine* line : lines) {
-        if (!line->points.isEmpty())
+        if (line->size() > 0)
             return true;
     }
     return false;
@@ -342,7 +365,7 @@ void DMMChart::renderLayers()
 {
     QMutexLocker lock(&mutex);
     fitLayersToWidget();
-    if (backgroundLayer.isNull())
+    if (lineLayer.isNull())
         return;
 
     bool redrawn = false;
@@ -351,16 +374,16 @@ void DMMChart::renderLayers()
         zoom.fit(pointCount());
         computeScale();
         grid = ChartGrid::place(scale, plotRect(), zoom.shownCount());
+        // Background and lines are only ever redrawn together, so they share one layer, painted
+        // in place: a redraw then neither copies nor allocates it. The upper layers let go of
+        // its pixels first.
+        bandLayer = QImage();
+        finalLayer = QImage();
+        if (!lineLayer.isDetached())
+            lineLayer = newLayer(lineLayer.size());
         drawBackground();
-        redrawn = true;
-    }
-    if (dirtyLines || redrawn) {
-        dirtyLines = false;
-        lineLayer = backgroundLayer;
-        if (anyPoints() && hasRoom()) {
-            QPainter painter(&lineLayer);
-            drawLines(painter);
-        }
+        if (anyPoints() && hasRoom())
+            drawLines();
         redrawn = true;
     }
     if (dirtyBand || redrawn) {
@@ -391,33 +414,24 @@ void DMMChart::computeScale()
     double lowest = 0.0;
     double highest = 0.0;
     for (ChartLine* line : qAsConst(lines)) {
-        const QVector<double>& values = line->pointValues();
-        const int end = qMin(last, values.size() - 1);
-        const auto range = ChartScale::extremes(values.constData() + first, end - first + 1);
+        const auto range = line->extremes(first, qMin(last, line->size() - 1));
         line->minValue = range.first;
         line->maxValue = range.second;
         lowest = qMin(lowest, line->minValue);
         highest = qMax(highest, line->maxValue);
     }
     scale = ChartScale::fit(lowest, highest, zoom.shownCount(), plotRect().size());
-
     for (ChartLine* line : qAsConst(lines)) {
         line->xStep = scale.xStep;
         line->yScale = scale.yScale;
-        const QVector<double>& values = line->pointValues();
-        const int visible = qMax(0, qMin(last, values.size() - 1) - first + 1);
-        line->screenPoints.resize(visible);
-        QPoint* out = line->screenPoints.data();
-        const double* v = values.constData() + first;
-        for (int b = 0; b < visible; ++b)
-            out[b] = QPoint(scale.screenX(b), toPixel(scale.yScale * v[b] + 0.5));
     }
+    shownAtRedraw = qMax(0, qMin(last, pointCount() - 1) - first + 1);
 }
 
 void DMMChart::drawBackground()
 {
-    QPainter painter(&backgroundLayer);
-    painter.fillRect(QRect(QPoint(0, 0), backgroundLayer.size()), background);
+    QPainter painter(&lineLayer);
+    painter.fillRect(QRect(QPoint(0, 0), lineLayer.size()), background);
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
     const QPen solid = solidPen(Qt::black);
@@ -441,10 +455,10 @@ void DMMChart::drawBackground()
         const ChartLine* line0 = lines.first();
         for (int d = 0; d < xs.size(); ++d) {
             const int index = zoom.firstIndex() + d * grid.pointsPerXLabel;
-            if (index < 0 || index >= line0->points.size())
+            if (index < 0 || index >= line0->size())
                 break;
-            const QString text
-                = line0->points.at(index)->time.toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+            const QString text = line0->timeText(index, QStringLiteral("yyyy-MM-dd"),
+                QStringLiteral("\n"), QStringLiteral("hh:mm:ss"));
             const int w = fm.boundingRect(QRect(), Qt::AlignCenter, text).width();
             painter.drawText(QRect(xs.at(d) - w / 2, plot.bottom() + 7, w, 2 * fh),
                 Qt::AlignHCenter | Qt::AlignVCenter, text);
@@ -469,9 +483,7 @@ void DMMChart::drawBackground()
                     painter.drawLine(plot.left(), y, plot.left() + plot.width(), y);
                 painter.setPen(solid);
                 for (int l = 0; l < ys.size(); ++l) {
-                    const double v = l * grid.yGridStep;
-                    // -0 would print as "-0.0" on the base line.
-                    const QString text = valueLabel(pass == 0 || l == 0 ? v : -v, labelDecimals);
+                    const QString text = grid.valueLabel(l, pass == 1, labelDecimals);
                     const int w = fm.horizontalAdvance(text);
                     painter.drawText(QRect(plot.left() - 7 - w, ys.at(l) - fh / 2, w, fh),
                         Qt::AlignCenter, text);
@@ -499,74 +511,167 @@ void DMMChart::drawBackground()
     }
 }
 
-void DMMChart::drawLines(QPainter& painter)
+void DMMChart::drawLines()
 {
     for (ChartLine* line : qAsConst(lines)) {
-        if (!line->points.isEmpty())
-            drawLine(painter, line);
+        if (line->size() > 0)
+            drawLine(line);
     }
 }
 
-void DMMChart::drawLine(QPainter& painter, ChartLine* line)
+void DMMChart::drawLine(ChartLine* line)
 {
-    const QVector<double>& values = line->pointValues();
     const int first = zoom.firstIndex();
-    const int end = qMin(zoom.lastIndex(), values.size() - 1);
-    const int visible = end - first + 1;
-    if (visible <= 0)
+    const int end = qMin(zoom.lastIndex(), line->size() - 1);
+    if (end < first)
         return;
-    const double* v = values.constData() + first;
+    spans.clear();
+    joins.clear();
+    // Points that are not drawn break the line: each run between them is drawn on its own.
+    for (int from = first; from <= end;) {
+        const int to = qMin(line->nextGap(from), end + 1);
+        if (to > from)
+            drawRun(line, from, to);
+        from = to + 1;
+    }
+
+    // The spans are 1-pixel columns of an opaque colour: written straight into the layer, as
+    // fillRect would, clipped to it.
+    const QRgb rgb = line->color.rgb();
+    uchar* bits = lineLayer.bits();
+    const qsizetype stride = lineLayer.bytesPerLine();
+    const int width = lineLayer.width();
+    const int height = lineLayer.height();
+    for (const QRect& r : qAsConst(spans)) {
+        if (r.x() < 0 || r.x() >= width)
+            continue;
+        const int top = qMax(r.top(), 0);
+        const int bottom = qMin(r.bottom(), height - 1);
+        uchar* at = bits + top * stride + r.x() * sizeof(QRgb);
+        for (int y = top; y <= bottom; ++y, at += stride)
+            *reinterpret_cast<QRgb*>(at) = rgb;
+    }
+
+    QPainter painter(&lineLayer);
+    painter.setPen(solidPen(line->color));
+    painter.drawLines(joins.constData(), joins.size());
+    drawMarks(painter, line);
+}
+
+void DMMChart::drawRun(ChartLine* line, int from, int to)
+{
+    const double* v = line->valueData();
+    const int first = zoom.firstIndex();
     const double plotX = plotRect().x();
     const double xStep = scale.xStep;
     const double yScale = scale.yScale;
     const double base = grid.base;
-    painter.setPen(solidPen(line->color));
+    auto xOf = [=](int i) { return int((i - first) * xStep + plotX); };
+    auto yOf = [=](double value) { return toPixel(base - yScale * value); };
 
-    // The line is the union of the segments between neighbouring points, drawn per pixel column
-    // so that a million points cost about as much as the plot has columns. Segments inside one
-    // column are vertical and together cover its span from lowest to highest point: one 1-pixel
-    // rectangle. A stroked segment to the next column lights its own column from its start to
-    // the row before its end (and that last row too, for the downward slopes where the raster
-    // engine's fixed-point step falls short), and its end lies in the next column's span: so it
-    // only lengthens this column's span. Segments that skip columns, or reach outside the layer
-    // where clipping could move their pixels, are stroked as they are.
+    // The run is the union of the segments between its neighbouring points, drawn per pixel
+    // column, so that a million points cost about as much as the plot has columns. Segments
+    // inside one column are vertical and together cover its span from lowest to highest point:
+    // one 1-pixel rectangle. A stroked segment to the next column lights its own column from its
+    // start to the row before its end (and that last row too, for the downward slopes where the
+    // raster engine's fixed-point step falls short), and its end lies in the next column's span:
+    // so it only lengthens this column's span. Segments that skip columns, or reach outside the
+    // layer where clipping could move their pixels, are stroked as they are.
     const int layerHeight = lineLayer.height();
     auto inside = [layerHeight](int y) { return y >= 0 && y < layerHeight; };
-    spans.clear();
-    joins.clear();
     int column = INT_MIN;
     int lo = 0;
     int hi = 0;
     int lastY = 0;
-    for (int b = 0; b < visible; ++b) {
-        const int x = int(b * xStep + plotX);
-        const int y = toPixel(base - yScale * v[b]);
-        if (x != column) {
-            if (column != INT_MIN) {
-                const int dy = y - lastY;
-                if (x - column == 1 && inside(lastY) && inside(y)) {
-                    if (dy >= 2)
-                        hi = qMax(hi, lastRowStaysLeft(dy) ? y : y - 1);
-                    else if (dy <= -2)
-                        lo = qMin(lo, y + 1);
-                } else if (x - column > 1 || dy > 1 || dy < -1) {
-                    joins.append(QLine(column, lastY, x, y));
-                }
-                spans.append(QRect(column, lo, 1, hi - lo + 1));
+    // The next column begins at (x, y) and covers rows columnLo to columnHi.
+    auto enterColumn = [&](int x, int y, int columnLo, int columnHi) {
+        if (column != INT_MIN) {
+            const int dy = y - lastY;
+            if (x - column == 1 && inside(lastY) && inside(y)) {
+                if (dy >= 2)
+                    hi = qMax(hi, lastRowStaysLeft(dy) ? y : y - 1);
+                else if (dy <= -2)
+                    lo = qMin(lo, y + 1);
+            } else if (x - column > 1 || dy > 1 || dy < -1) {
+                joins.append(QLine(column, lastY, x, y));
             }
-            column = x;
-            lo = hi = y;
-        } else {
-            lo = y < lo ? y : lo;
-            hi = y > hi ? y : hi;
+            spans.append(QRect(column, lo, 1, hi - lo + 1));
         }
-        lastY = y;
+        column = x;
+        lo = columnLo;
+        hi = columnHi;
+    };
+
+    if (xStep >= 0.5) {
+        // Few points per column: each point on its own.
+        for (int i = from; i < to; ++i) {
+            const int x = xOf(i);
+            const int y = yOf(v[i]);
+            if (x != column) {
+                enterColumn(x, y, y, y);
+            } else {
+                lo = y < lo ? y : lo;
+                hi = y > hi ? y : hi;
+            }
+            lastY = y;
+        }
+    } else {
+        // Many points per column: the first and last point of each column, and its extremes
+        // from the block index. y falls as the value rises, so the largest value is the top row.
+        for (int i = from; i < to;) {
+            const int x = xOf(i);
+            int next = first + int(std::ceil((x + 1 - plotX) / xStep));
+            next = qBound(i + 1, next, to);
+            while (next > i + 1 && xOf(next - 1) > x)
+                --next;
+            while (next < to && xOf(next) <= x)
+                ++next;
+            const int firstY = yOf(v[i]);
+            const int lastYInColumn = yOf(v[next - 1]);
+            int columnLo = qMin(firstY, lastYInColumn);
+            int columnHi = qMax(firstY, lastYInColumn);
+            if (next - i > 2) {
+                double lowest = 0.0;
+                double highest = 0.0;
+                line->minMaxOfRun(i + 1, next - 1, lowest, highest);
+                if (lowest <= highest) {
+                    columnLo = qMin(columnLo, yOf(highest));
+                    columnHi = qMax(columnHi, yOf(lowest));
+                }
+            }
+            enterColumn(x, firstY, columnLo, columnHi);
+            lastY = lastYInColumn;
+            i = next;
+        }
     }
     spans.append(QRect(column, lo, 1, hi - lo + 1));
+}
 
-    for (const QRect& r : qAsConst(spans))
+void DMMChart::drawMarks(QPainter& painter, ChartLine* line)
+{
+    // Over-range readings leave a gap in the line and a small mark at the edge they went past.
+    const QVector<int>& gaps = line->gaps();
+    const int first = zoom.firstIndex();
+    const int end = qMin(zoom.lastIndex(), line->size() - 1);
+    const QRect plot = plotRect();
+    const double plotX = plot.x();
+    marks.clear();
+    int lastTop = INT_MIN;
+    int lastBottom = INT_MIN;
+    for (auto it = std::lower_bound(gaps.cbegin(), gaps.cend(), first);
+         it != gaps.cend() && *it <= end; ++it) {
+        const int state = line->stateAt(*it);
+        const int x = int((*it - first) * scale.xStep + plotX);
+        if (state == 1 && x != lastTop) {
+            marks.append(QRect(x - 1, plot.top(), 3, 4));
+            lastTop = x;
+        } else if (state == -1 && x != lastBottom) {
+            marks.append(QRect(x - 1, plot.bottom() - 3, 3, 4));
+            lastBottom = x;
+        }
+    }
+    for (const QRect& r : qAsConst(marks))
         painter.fillRect(r, line->color);
-    painter.drawLines(joins.constData(), joins.size());
 }
 
 void DMMChart::drawBand(QPainter& painter)
@@ -582,26 +687,27 @@ void DMMChart::drawBand(QPainter& painter)
 
 void DMMChart::drawIndicator(QPainter& painter)
 {
-    const QVector<QPoint>& sp = lines.first()->screenPoints;
-    if (sp.isEmpty())
+    const int shown = shownAtRedraw;
+    if (shown <= 0)
         return;
-    if (indicatorIndex >= sp.size())
-        indicatorIndex = sp.size() - 1;
+    if (indicatorIndex >= shown)
+        indicatorIndex = shown - 1;
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
     const QRect plot = plotRect();
-    const int x = sp.at(indicatorIndex).x() + plot.left();
+    const int x = scale.screenX(indicatorIndex) + plot.left();
     painter.setPen(solidPen(indicatorColor));
     painter.drawLine(x, plot.top(), x, plot.bottom());
 
     int y = plot.top();
     for (const ChartLine* line : qAsConst(lines)) {
         const int index = zoom.firstIndex() + indicatorIndex;
-        if (index < 0 || index >= line->points.size())
+        if (index < 0 || index >= line->size())
             continue;
-        const ChartPoint* point = line->points.at(index);
-        const QString text = QStringLiteral("%1:%2").arg(
-            point->time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), point->label.toString());
+        const QString text
+            = QStringLiteral("%1:%2").arg(line->timeText(index, QStringLiteral("yyyy-MM-dd"),
+                                              QStringLiteral(" "), QStringLiteral("hh:mm:ss")),
+                line->labelAt(index).toString());
         const int w = fm.horizontalAdvance(text);
         // Near the right edge the text flips to the left of the indicator line.
         int tx = x + 2;

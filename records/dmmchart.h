@@ -2,13 +2,15 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QImage>
 #include <QList>
 #include <QMutex>
-#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QVector>
+
+#include <optional>
 
 #include "chartgrid.h"
 #include "chartline.h"
@@ -17,11 +19,14 @@
 #include "chartzoom.h"
 #include "plotmargins.h"
 
+class CoalescingTimer;
+class DmmData;
 class QTimer;
 
 // The trend chart: readings as a line over arrival order, a self-scaling value axis, time labels,
-// a pointer-following indicator and rubber-band zoom. It paints into four stacked layers so the
-// indicator and the band are redrawn without recomputing axes and lines.
+// a pointer-following indicator and rubber-band zoom. It paints into three stacked layers so the
+// indicator and the band are redrawn without recomputing axes and lines. New points repaint it at
+// most ten times a second; a paint or a picture always shows every point appended before it.
 class DMMChart : public QFrame
 {
     Q_OBJECT
@@ -32,6 +37,11 @@ public:
 
     void appendPoint(ChartPoint* point, int line = 0);
     void appendPoints(const QList<ChartPoint*>& points, int line = 0);
+    // The points of a whole item, as fromReading would make them, straight into the line's
+    // storage (no point is allocated): how an item is shown.
+    void appendReadings(const QList<DmmData*>& readings, int line = 0);
+    // One reading's point, the same way.
+    void appendReading(const DmmData* reading, int line = 0);
     void clear();
     void setLeftMargin(int margin);
     void setBottomMargin(int margin);
@@ -51,8 +61,10 @@ public:
     static QString valueLabel(double value, int decimals);
 
     int pointCount() const;
-    // Point index of line 0, nullptr outside the points held.
-    const ChartPoint* point(int index) const;
+    // A copy of point index of line 0; none outside the points held.
+    std::optional<ChartPoint> point(int index) const;
+    // The repaint that new points asked for and that waits for the end of its interval.
+    CoalescingTimer* repaintTimer() const { return coalescedRepaint; }
     QString xTitle() const { return xAxisTitle; }
     QString unitText() const { return unitTitle; }
     int decimals() const { return labelDecimals; }
@@ -77,30 +89,37 @@ protected:
 private:
     void renderLayers();
     void fitLayersToWidget();
+    static QImage newLayer(const QSize& size);
     bool anyPoints() const;
     bool hasRoom() const;
+    void pointsAdded();
     void computeScale();
     void drawBackground();
-    void drawLines(QPainter& painter);
-    void drawLine(QPainter& painter, ChartLine* line);
+    void drawLines();
+    void drawLine(ChartLine* line);
+    void drawRun(ChartLine* line, int from, int to);
+    void drawMarks(QPainter& painter, ChartLine* line);
     void drawBand(QPainter& painter);
     void drawIndicator(QPainter& painter);
     QPoint clampToPlot(const QPoint& pos) const;
 
     PlotMargins plotMargins { 60, 40, 20, 40 };
     QList<ChartLine*> lines;
-    QPixmap backgroundLayer;
-    QPixmap lineLayer;
-    QPixmap bandLayer;
-    QPixmap finalLayer;
+    // Images rather than pixmaps: the line pass writes its pixel columns straight into them. The
+    // line layer holds the background (axes, grid, labels, titles) and the lines.
+    QImage lineLayer;
+    QImage bandLayer;
+    QImage finalLayer;
     QTimer* indicatorTimer;
+    CoalescingTimer* coalescedRepaint;
     bool dirtyAll = true;
-    bool dirtyLines = true;
     bool dirtyIndicator = false;
     bool dirtyBand = false;
     QColor background = Qt::white;
     ChartScale scale;
     ChartGrid grid;
+    // Points of line 0 shown at the last full redraw, where the indicator and the band look.
+    int shownAtRedraw = 0;
     int indicatorIndex = -1;
     bool indicatorVisible = false;
     bool selecting = false;
@@ -115,4 +134,5 @@ private:
     // Scratch buffers of the line pass, kept to avoid allocating on every redraw.
     QVector<QLine> joins;
     QVector<QRect> spans;
+    QVector<QRect> marks;
 };

@@ -31,8 +31,10 @@ public:
     ItemProperties properties() const { return m_properties; }
     void setProperties(const ItemProperties& properties);
 
-    // A copy of the pointer list; the readings stay owned by the item.
-    QList<DmmData*> readings() const { return m_readings; }
+    // A copy of the pointer list; the readings stay owned by the item. The copy is const, so that
+    // reading from it (readings().first()) shares the item's list instead of copying millions of
+    // pointers.
+    const QList<DmmData*> readings() const { return m_readings; }
     int readingCount() const { return m_readings.size(); }
     const DmmData* lastReading() const
     {

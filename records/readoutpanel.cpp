@@ -1,8 +1,10 @@
 #include "readoutpanel.h"
 
+#include "coalescingtimer.h"
 #include "dmmdata.h"
 
 #include <QCoreApplication>
+#include <QLayout>
 #include <QPixmap>
 
 namespace {
@@ -19,6 +21,7 @@ QString widgetTr(const char* text, const char* disambiguation)
 ReadoutPanel::ReadoutPanel(QWidget* parent)
     : QFrame(parent)
     , ui(new Ui::ReadoutPanel)
+    , coalescedLayout(new CoalescingTimer([this] { layOut(); }, this))
 {
     ui->setupUi(this);
 }
@@ -44,13 +47,38 @@ void ReadoutPanel::showReading(const DmmData* data)
 {
     if (!data)
         return;
-    ui->lcdValue->setText(data->text(0));
-    ui->lcdUnit->setText(data->unit().text);
-    // A level without an icon loads a null pixmap, which leaves the label without a picture.
-    ui->lcdBat->setPixmap(QPixmap(batteryIconPath(data->battery())));
-    ui->lcdFreq->setText(data->band());
+    // Readings come up to a hundred times a second and mostly repeat the last one's unit, band,
+    // battery and flags: only what changed is set. A new text asks the panel's layout to run
+    // again, which at the reading rate would cost more than the reading itself: the layout rests
+    // while the texts change and runs at most ten times a second.
+    if (QLayout* grid = layout())
+        grid->setEnabled(false);
+    setIfChanged(ui->lcdValue, data->text(0));
+    setIfChanged(ui->lcdUnit, data->unit().text);
+    const int level = data->battery();
+    if (level != shownBattery) {
+        shownBattery = level;
+        // A level without an icon loads a null pixmap, which leaves the label without a picture.
+        ui->lcdBat->setPixmap(QPixmap(batteryIconPath(level)));
+    }
+    setIfChanged(ui->lcdFreq, data->band());
     const bool flag = data->status0();
-    ui->lcdMax->setText(flag ? QStringLiteral("MAX") : QStringLiteral("   "));
-    ui->lcdHold->setText(flag ? QStringLiteral("HOLD") : QStringLiteral("    "));
-    ui->lcdFunction->setText(data->detection());
+    setIfChanged(ui->lcdMax, flag ? QStringLiteral("MAX") : QStringLiteral("   "));
+    setIfChanged(ui->lcdHold, flag ? QStringLiteral("HOLD") : QStringLiteral("    "));
+    setIfChanged(ui->lcdFunction, data->detection());
+    coalescedLayout->request();
+}
+
+void ReadoutPanel::layOut()
+{
+    if (QLayout* grid = layout()) {
+        grid->setEnabled(true);
+        grid->activate();
+    }
+}
+
+void ReadoutPanel::setIfChanged(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
 }

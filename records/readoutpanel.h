@@ -2,7 +2,9 @@
 
 #include <QFrame>
 
+class CoalescingTimer;
 class DmmData;
+class QLabel;
 
 namespace Ui {
 class ReadoutPanel;
@@ -24,7 +26,15 @@ public:
     void showReading(const DmmData* data);
 
     static QString batteryIconPath(int level);
+    // The layout the labels' changes asked for, waiting for the end of its interval.
+    CoalescingTimer* layoutTimer() const { return coalescedLayout; }
 
 private:
+    static void setIfChanged(QLabel* label, const QString& text);
+    void layOut();
+
     Ui::ReadoutPanel* ui;
+    CoalescingTimer* coalescedLayout;
+    // The battery level whose picture the panel shows; none before the first reading.
+    int shownBattery = -1;
 };

@@ -18,9 +18,9 @@ export QT_QPA_PLATFORM=offscreen LC_ALL=C LANG=C QT_LOGGING_RULES='*.debug=false
 export QTEST_FUNCTION_TIMEOUT=900000
 
 cases=(
-    "tests/app/tst_widget_meter unplugDuringDownload"
-    "tests/meter/tst_mydmm_sim unplugWhileAReceiverSpinsTheEventLoop"
-    "tests/uartix/tst_uartix receiverDeletesThePlugin"
+    "tests/app/tst_widget_meter/tst_widget_meter unplugDuringDownload"
+    "tests/meter/tst_mydmm_sim/tst_mydmm_sim unplugWhileAReceiverSpinsTheEventLoop"
+    "tests/uartix/tst_uartix/tst_uartix receiverDeletesThePlugin"
 )
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -1,7 +1,10 @@
 // cpu_percent_line_rate: the window's share of one CPU while it records every live reading (sample
-// rate 0, no limit) that the meter simulator sends as fast as the serial line carries them.
-// Also prints the reading rate it measured.
+// rate 0, no limit) that the meter simulator sends as fast as the serial line carries them, with
+// the table shown (also printed as cpu_percent_line_rate_table), then with the chart shown
+// (cpu_percent_line_rate_chart), and with the chart shown and the item already holding 1,000,000
+// readings (cpu_percent_line_rate_chart_1000000). Also prints the reading rate it measured.
 
+#include "benchreadings.h"
 #include "mydmm.h"
 #include "tvitemmodel.h"
 #include "widget.h"
@@ -12,6 +15,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 
@@ -85,13 +89,29 @@ int main(int argc, char* argv[])
     options.close();
     MyDmm::setPortOverride(port);
 
-    int status = 0;
+    struct Scenario
     {
+        const char* name;
+        int page; // 0 the table, 1 the chart
+        int prefill;
+    };
+    // One scenario by name ("table", "chart", "chart_1000000") for a profiler, or all of them.
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    int status = 0;
+    for (const Scenario& scenario : { Scenario { "table", 0, 0 }, Scenario { "chart", 1, 0 },
+             Scenario { "chart_1000000", 1, 1000000 } }) {
+        if (!only.isEmpty() && only != QLatin1String(scenario.name))
+            continue;
         Widget w;
         w.show();
+        w.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(scenario.page);
+        ItemData* item = activeItem(w);
+        if (item && scenario.prefill > 0) {
+            BenchReadings::fill(item, scenario.prefill);
+            QMetaObject::invokeMethod(&w, "reloadActiveItem", Qt::DirectConnection);
+        }
         w.findChild<QAction*>(QStringLiteral("actionConnect"))->trigger();
         w.findChild<QAction*>(QStringLiteral("actionStart"))->trigger();
-        ItemData* item = activeItem(w);
         waitMs(3000); // the link settles and the first readings arrive
         const int first = item ? item->readingCount() : 0;
         const double cpuBefore = cpuSeconds();
@@ -102,11 +122,17 @@ int main(int argc, char* argv[])
         const double seconds = wall.elapsed() / 1000.0;
         const int recorded = item ? item->readingCount() - first : 0;
         if (recorded <= 0) {
-            std::fprintf(stderr, "cpu_percent_line_rate: no readings were recorded\n");
+            std::fprintf(
+                stderr, "cpu_percent_line_rate_%s: no readings were recorded\n", scenario.name);
             status = 1;
         } else {
-            std::printf("cpu_percent_line_rate: %.1f %%\n", 100.0 * cpu / seconds);
-            std::printf("line_rate_readings_per_s: %.1f readings/s\n", recorded / seconds);
+            const double percent = 100.0 * cpu / seconds;
+            if (scenario.page == 0 && scenario.prefill == 0) {
+                std::printf("cpu_percent_line_rate: %.1f %%\n", percent);
+                std::printf("line_rate_readings_per_s: %.1f readings/s\n", recorded / seconds);
+            }
+            std::printf("cpu_percent_line_rate_%s: %.1f %%\n", scenario.name, percent);
+            std::fflush(stdout);
         }
         w.findChild<QAction*>(QStringLiteral("actionDisconnect"))->trigger();
         w.close();

@@ -1,9 +1,12 @@
+#include "coalescingtimer.h"
 #include "datamodel.h"
 #include "dmmdata.h"
 #include "itemdata.h"
+#include "readingtableview.h"
 
 #include <QAbstractItemModelTester>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -58,6 +61,8 @@ private slots:
     void clearReadingsEmptiesTheTableShowingThem();
     void deletingShownItemEmptiesTable();
     void itemBasics();
+    void tableFollowsLastRow_data();
+    void tableFollowsLastRow();
 
 private:
     QList<ColumnHeader> headerStorage;
@@ -128,19 +133,31 @@ void DataModelTest::cellContents_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
     QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<QDateTime>("time");
     const int display = Qt::DisplayRole;
-    QTest::newRow("date time") << "1.23" << 1 << display << QVariant("2026-03-04 05:06:07");
-    QTest::newRow("detection") << "1.23" << 2 << display << QVariant("Vrms");
-    QTest::newRow("value text") << "1.23" << 3 << display << QVariant("1.23");
-    QTest::newRow("over range text unchanged") << "    OL" << 3 << display << QVariant("    OL");
-    QTest::newRow("no value text") << QString() << 3 << display << QVariant("0.0");
-    QTest::newRow("unit") << "1.23" << 4 << display << QVariant("cm/s");
-    QTest::newRow("band") << "1.23" << 5 << display << QVariant("10-1kHz");
-    QTest::newRow("column past the end") << "1.23" << 6 << display << QVariant();
-    QTest::newRow("every cell centred") << "1.23" << 3 << int(Qt::TextAlignmentRole)
-                                        << QVariant(int(Qt::AlignHCenter | Qt::AlignVCenter));
-    QTest::newRow("no edit text") << "1.23" << 3 << int(Qt::EditRole) << QVariant();
-    QTest::newRow("no tool tip") << "1.23" << 0 << int(Qt::ToolTipRole) << QVariant();
+    const QDateTime usual(QDate(2026, 3, 4), QTime(5, 6, 7));
+    QTest::newRow("date time") << "1.23" << 1 << display << QVariant("2026-03-04 05:06:07")
+                               << usual;
+    QTest::newRow("date time, last second of a year")
+        << "1.23" << 1 << display << QVariant("2026-12-31 23:59:59")
+        << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999));
+    QTest::newRow("date time, universal time")
+        << "1.23" << 1 << display << QVariant("2026-07-08 09:10:11")
+        << QDateTime(QDate(2026, 7, 8), QTime(9, 10, 11), Qt::UTC);
+    QTest::newRow("no date time") << "1.23" << 1 << display << QVariant("") << QDateTime();
+    QTest::newRow("detection") << "1.23" << 2 << display << QVariant("Vrms") << usual;
+    QTest::newRow("value text") << "1.23" << 3 << display << QVariant("1.23") << usual;
+    QTest::newRow("over range text unchanged")
+        << "    OL" << 3 << display << QVariant("    OL") << usual;
+    QTest::newRow("no value text") << QString() << 3 << display << QVariant("0.0") << usual;
+    QTest::newRow("unit") << "1.23" << 4 << display << QVariant("cm/s") << usual;
+    QTest::newRow("band") << "1.23" << 5 << display << QVariant("10-1kHz") << usual;
+    QTest::newRow("column past the end") << "1.23" << 6 << display << QVariant() << usual;
+    QTest::newRow("every cell centred")
+        << "1.23" << 3 << int(Qt::TextAlignmentRole)
+        << QVariant(int(Qt::AlignHCenter | Qt::AlignVCenter)) << usual;
+    QTest::newRow("no edit text") << "1.23" << 3 << int(Qt::EditRole) << QVariant() << usual;
+    QTest::newRow("no tool tip") << "1.23" << 0 << int(Qt::ToolTipRole) << QVariant() << usual;
 }
 
 void DataModelTest::cellContents()
@@ -149,8 +166,11 @@ void DataModelTest::cellContents()
     QFETCH(int, column);
     QFETCH(int, role);
     QFETCH(QVariant, expected);
+    QFETCH(QDateTime, time);
     ItemData item("x", ItemData::LiveMeasure);
-    item.appendReading(reading(valueText));
+    DmmData* r = reading(valueText);
+    r->setDateTime(time);
+    item.appendReading(r);
     model->setReadings(item.readings());
     QCOMPARE(model->data(model->index(0, column), role), expected);
     QCOMPARE(model->data(model->index(1, column), role), QVariant()); // row past the end
@@ -367,6 +387,54 @@ void DataModelTest::itemBasics()
     owned->appendReading(r);
     delete owned;
     QVERIFY(watch.isNull());
+}
+
+void DataModelTest::tableFollowsLastRow_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("shown") << true;
+    QTest::newRow("hidden, then shown") << false;
+}
+
+void DataModelTest::tableFollowsLastRow()
+{
+    QFETCH(bool, shown);
+    ItemData item("Measure1", ItemData::LiveMeasure);
+    ReadingTableView view;
+    view.setModel(model);
+    view.resize(400, 300);
+    if (shown) {
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    auto lastRowInView = [&] {
+        const QRect last = view.visualRect(model->index(model->rowCount() - 1, 0));
+        return last.isValid() && view.viewport()->rect().contains(last);
+    };
+
+    // Rows arriving without a turn of the event loop in between, as fast as they can.
+    for (int i = 0; i < 200; ++i) {
+        DmmData* r = reading(QString::number(i));
+        item.appendReading(r);
+        model->appendReading(r);
+        view.followLastRow();
+    }
+    // Every row is in the model at once; the view's layout and scroll wait for their timer.
+    QCOMPARE(model->rowCount(), 200);
+    QCOMPARE(model->index(199, 3).data().toString(), QStringLiteral("199"));
+    if (shown) {
+        QVERIFY(view.layoutTimer()->isPending());
+        QVERIFY(!lastRowInView());
+        view.layoutTimer()->flush();
+    } else {
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    // The latest row is in view, and the scroll range counts every row.
+    QVERIFY(lastRowInView());
+    QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    QCOMPARE(view.rowAt(view.viewport()->height() - 1), 199);
+    model->clear();
 }
 
 QTEST_MAIN(DataModelTest)

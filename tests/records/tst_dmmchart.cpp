@@ -1,6 +1,7 @@
 #include "chartgrid.h"
 #include "chartscale.h"
 #include "chartzoom.h"
+#include "coalescingtimer.h"
 #include "dmmchart.h"
 #include "dmmdata.h"
 #include "nicestep.h"
@@ -161,7 +162,13 @@ private slots:
     void emptyChartIgnoresPress();
     void savesPicture_data();
     void savesPicture();
+    void pointFromReading_data();
     void pointFromReading();
+    void overRangeBreaksTheLine_data();
+    void overRangeBreaksTheLine();
+    void pictureShowsPointsBeforeTheRepaint();
+    void valueLabelsDiffer_data();
+    void valueLabelsDiffer();
 };
 
 void DMMChartTest::niceSteps_data()
@@ -443,10 +450,7 @@ void DMMChartTest::zoomRange()
     zoom.fit(count);
     for (const QLine& band : bands) {
         const ChartScale scale = ChartScale::fit(0, 0, zoom.shownCount(), QSize(920, 520));
-        QVector<QPoint> screenPoints;
-        for (int b = 0; b < zoom.shownCount(); ++b)
-            screenPoints.append(QPoint(scale.screenX(b), 260));
-        zoom.applyBand(band.p1(), band.p2(), screenPoints);
+        zoom.applyBand(band.p1(), band.p2(), scale);
         zoom.fit(count);
     }
     zoom.fit(held);
@@ -549,15 +553,29 @@ void DMMChartTest::decimatedLineMatchesFullPolyline_data()
     QTest::addColumn<QString>("shape");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("width");
-    QTest::newRow("noise 5000") << "noise" << 5000 << 1000;
-    QTest::newRow("noise 60000") << "noise" << 60000 << 1000;
-    QTest::newRow("sparse 3") << "noise" << 3 << 1000;
-    QTest::newRow("sparse 500") << "sine" << 500 << 1000;
-    QTest::newRow("a single point") << "constant" << 1 << 1000;
-    QTest::newRow("sine 100000") << "sine" << 100000 << 1000;
-    QTest::newRow("steps 30000 narrow") << "steps" << 30000 << 317;
-    QTest::newRow("constant 50000") << "constant" << 50000 << 777;
-    QTest::newRow("just over two per column") << "sine" << 1900 << 1000;
+    QTest::addColumn<QLine>("band"); // dragged once the full view is drawn; none when null
+    QTest::addColumn<int>("overRangeEvery"); // every n-th point is "OL"; 0 for none
+    const QLine none;
+    QTest::newRow("noise 5000") << "noise" << 5000 << 1000 << none << 0;
+    QTest::newRow("noise 60000") << "noise" << 60000 << 1000 << none << 0;
+    QTest::newRow("sparse 3") << "noise" << 3 << 1000 << none << 0;
+    QTest::newRow("sparse 500") << "sine" << 500 << 1000 << none << 0;
+    QTest::newRow("a single point") << "constant" << 1 << 1000 << none << 0;
+    QTest::newRow("sine 100000") << "sine" << 100000 << 1000 << none << 0;
+    QTest::newRow("steps 30000 narrow") << "steps" << 30000 << 317 << none << 0;
+    QTest::newRow("constant 50000") << "constant" << 50000 << 777 << none << 0;
+    QTest::newRow("just over two per column") << "sine" << 1900 << 1000 << none << 0;
+    // Large enough that every column's extremes come from the block index.
+    QTest::newRow("noise 400000") << "noise" << 400000 << 1000 << none << 0;
+    QTest::newRow("sine 150000 zoomed")
+        << "sine" << 150000 << 1000 << QLine(100, 10, 700, 500) << 0;
+    QTest::newRow("noise 100000 zoomed to a few points")
+        << "noise" << 100000 << 1000 << QLine(100, 10, 108, 500) << 0;
+    // Over-range points break the line into runs, drawn each on its own.
+    QTest::newRow("noise 50000, over-range every 97th") << "noise" << 50000 << 1000 << none << 97;
+    QTest::newRow("sine 3000, over-range every 3rd") << "sine" << 3000 << 1000 << none << 3;
+    QTest::newRow("steps 100000, over-range every 5000th, zoomed")
+        << "steps" << 100000 << 1000 << QLine(50, 10, 600, 500) << 5000;
 }
 
 void DMMChartTest::decimatedLineMatchesFullPolyline()
@@ -565,6 +583,8 @@ void DMMChartTest::decimatedLineMatchesFullPolyline()
     QFETCH(QString, shape);
     QFETCH(int, count);
     QFETCH(int, width);
+    QFETCH(QLine, band);
+    QFETCH(int, overRangeEvery);
     QRandomGenerator random(42);
     QList<double> values;
     values.reserve(count);
@@ -578,15 +598,35 @@ void DMMChartTest::decimatedLineMatchesFullPolyline()
         else
             values << 2.5;
     }
+    auto overRange = [overRangeEvery](int i) {
+        return overRangeEvery > 0 && i % overRangeEvery == overRangeEvery / 2;
+    };
     DMMChart chart;
     prepare(chart, width, 600);
-    fill(chart, values);
+    QList<ChartPoint*> points;
+    for (int i = 0; i < count; ++i) {
+        // An over-range point's value is no value: a huge one must change nothing.
+        ChartPoint* p = point(i, overRange(i) ? 1e9 : values.at(i));
+        p->state = overRange(i) ? DmmData::OverRange : DmmData::Numeric;
+        points.append(p);
+    }
+    chart.appendPoints(points, 0);
+    chart.picture();
+    if (!band.isNull())
+        drag(chart, band.p1(), band.p2());
     const QImage drawn = chart.picture();
+    const int first = chart.firstIndex();
+    const int shown = chart.lastIndex() - first + 1;
+    QVERIFY(shown > 0);
 
-    // Reference: every segment between neighbouring points, stroked one by one.
+    // Reference: every segment between neighbouring points that are both drawn, stroked one by
+    // one, and the points without a drawn neighbour as single pixels.
     const QRect plot = chart.plotRect();
-    const ChartScale scale = scaleFor(values, plot.size());
-    const ChartGrid grid = ChartGrid::place(scale, plot, count);
+    QList<double> shownValues;
+    for (int b = 0; b < shown; ++b)
+        shownValues << (overRange(first + b) ? qQNaN() : values.at(first + b));
+    const ChartScale scale = scaleFor(shownValues, plot.size());
+    const ChartGrid grid = ChartGrid::place(scale, plot, shown);
     QImage reference(drawn.size(), drawn.format());
     reference.fill(Qt::white);
     {
@@ -596,15 +636,29 @@ void DMMChartTest::decimatedLineMatchesFullPolyline()
         painter.setPen(pen);
         auto at = [&](int b) {
             return QPoint(
-                int(b * scale.xStep + plot.x()), int(grid.base - scale.yScale * values.at(b)));
+                int(b * scale.xStep + plot.x()), int(grid.base - scale.yScale * shownValues.at(b)));
         };
-        for (int b = 0; b + 1 < count; ++b)
-            painter.drawLine(at(b), at(b + 1));
-        if (count == 1)
-            painter.drawPoint(at(0));
+        auto drawnAt = [&](int b) { return b >= 0 && b < shown && !overRange(first + b); };
+        for (int b = 0; b < shown; ++b) {
+            if (!drawnAt(b))
+                continue;
+            if (drawnAt(b + 1))
+                painter.drawLine(at(b), at(b + 1));
+            else if (!drawnAt(b - 1))
+                painter.drawPoint(at(b));
+        }
     }
     QVERIFY(countColour(drawn, lineColour) > 0);
-    QCOMPARE(lineMask(drawn), lineMask(reference));
+    QImage drawnMask = lineMask(drawn);
+    QImage referenceMask = lineMask(reference);
+    if (overRangeEvery > 0) {
+        // The marks of the over-range points sit in the plot's top rows; the line stays below.
+        for (QImage* mask : { &drawnMask, &referenceMask }) {
+            QPainter painter(mask);
+            painter.fillRect(QRect(0, plot.top(), mask->width(), 4), Qt::white);
+        }
+    }
+    QCOMPARE(drawnMask, referenceMask);
 }
 
 void DMMChartTest::drawsAxesAndLine()
@@ -807,21 +861,161 @@ void DMMChartTest::savesPicture()
     }
 }
 
+void DMMChartTest::pointFromReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QDateTime>("time");
+    QTest::newRow("numeric") << " 1.25" << 1.25 << int(DmmData::Numeric) << start;
+    QTest::newRow("over range") << "    OL" << 0.0 << int(DmmData::OverRange) << start;
+    QTest::newRow("negative over range")
+        << "   -OL" << 0.0 << int(DmmData::NegativeOverRange) << start;
+    QTest::newRow("no reading") << "----" << 0.0 << int(DmmData::NoReading) << start;
+    // Texts and times the chart cannot keep in its compact form are kept whole.
+    QTest::newRow("unusual text") << "12,5e" << 12.5 << int(DmmData::Numeric) << start;
+    QTest::newRow("universal time")
+        << " 2.00" << 2.0 << int(DmmData::Numeric) << start.toUTC().addMSecs(7);
+    QTest::newRow("no time") << " 3.00" << 3.0 << int(DmmData::Numeric) << QDateTime();
+}
+
 void DMMChartTest::pointFromReading()
 {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QFETCH(int, state);
+    QFETCH(QDateTime, time);
     DmmData reading;
-    reading.setDateTime(start);
-    reading.addValue(1.25);
-    reading.addText(" 1.25");
+    reading.setDateTime(time);
+    reading.addValue(value);
+    reading.addText(text);
+    reading.setState(state);
     reading.setUnit(2, "cm/s");
     ChartPoint* p = ChartPoint::fromReading(&reading);
     QVERIFY(p);
-    QCOMPARE(p->time, start);
-    QCOMPARE(p->value, 1.25);
-    QCOMPARE(p->valueText, QStringLiteral(" 1.25"));
-    QCOMPARE(p->label.toString(), QStringLiteral(" 1.25 cm/s"));
-    delete p;
+    QCOMPARE(p->time, time);
+    QCOMPARE(p->value, value);
+    QCOMPARE(p->valueText, text);
+    QCOMPARE(p->label.toString(), text + QStringLiteral(" cm/s"));
+    QCOMPARE(p->state, state);
     QCOMPARE(ChartPoint::fromReading(nullptr), nullptr);
+
+    // The chart keeps the same point, whether given the point or the reading.
+    DMMChart chart;
+    chart.appendPoint(p, 0);
+    chart.appendReading(&reading, 0);
+    for (int i = 0; i < 2; ++i) {
+        const std::optional<ChartPoint> kept = chart.point(i);
+        QVERIFY(kept);
+        QCOMPARE(kept->time.toString(Qt::ISODateWithMs), time.toString(Qt::ISODateWithMs));
+        QCOMPARE(kept->value, value);
+        QCOMPARE(kept->valueText, text);
+        QCOMPARE(kept->label.toString(), text + QStringLiteral(" cm/s"));
+        QCOMPARE(kept->state, state);
+    }
+    QVERIFY(!chart.point(2));
+}
+
+void DMMChartTest::overRangeBreaksTheLine_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("topMark");
+    QTest::addColumn<bool>("bottomMark");
+    QTest::newRow("OL: a mark at the top") << int(DmmData::OverRange) << true << false;
+    QTest::newRow("-OL: a mark at the bottom") << int(DmmData::NegativeOverRange) << false << true;
+    QTest::newRow("----: only the gap") << int(DmmData::NoReading) << false << false;
+}
+
+void DMMChartTest::overRangeBreaksTheLine()
+{
+    QFETCH(int, state);
+    QFETCH(bool, topMark);
+    QFETCH(bool, bottomMark);
+    // Five points over 920 px, 184 px apart; the middle one is not numeric.
+    auto picture = [state](double middleValue) {
+        DMMChart chart;
+        prepare(chart);
+        QList<ChartPoint*> points;
+        for (int i = 0; i < 5; ++i)
+            points << point(i, i == 2 ? middleValue : 1.0 + i);
+        points.at(2)->state = state;
+        chart.appendPoints(points, 0);
+        return chart.picture();
+    };
+    const QImage image = picture(0.0);
+    // Its value plays no part: not in the scale, not in the line.
+    QCOMPARE(picture(1000.0), image);
+
+    const QRect plot(60, 40, 920, 520);
+    const int x1 = plot.left() + 184;
+    const int x2 = plot.left() + 368;
+    const int x3 = plot.left() + 552;
+    // The line reaches the neighbours of the gap and stops there.
+    QVERIFY(countColour(image, lineColour, QRect(plot.left(), plot.top() + 4, 184, 512)) > 0);
+    QVERIFY(countColour(image, lineColour, QRect(x3, plot.top() + 4, 368, 512)) > 0);
+    QCOMPARE(countColour(image, lineColour, QRect(x1 + 1, plot.top() + 4, x3 - x1 - 1, 512)), 0);
+    // A small mark at the edge the reading went past, where it fell.
+    QCOMPARE(countColour(image, lineColour, QRect(x2 - 1, plot.top(), 3, 4)), topMark ? 12 : 0);
+    QCOMPARE(countColour(image, lineColour, QRect(x2 - 1, plot.bottom() - 3, 3, 4)),
+        bottomMark ? 12 : 0);
+}
+
+void DMMChartTest::pictureShowsPointsBeforeTheRepaint()
+{
+    DMMChart chart;
+    prepare(chart);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    CoalescingTimer* repaint = chart.repaintTimer();
+    // The first point repaints at once; the next ones within the interval wait for its end.
+    chart.appendPoint(point(0, 1.0), 0);
+    QVERIFY(!repaint->isPending());
+    for (int i = 1; i < 50; ++i)
+        chart.appendPoint(point(i, i % 7), 0);
+    QVERIFY(repaint->isPending());
+
+    // A picture taken meanwhile shows every point: the same as a chart given them all at once.
+    DMMChart all;
+    prepare(all);
+    QList<double> values { 1.0 };
+    for (int i = 1; i < 50; ++i)
+        values << i % 7;
+    fill(all, values);
+    QCOMPARE(chart.picture(), all.picture());
+    QCOMPARE(chart.grab().toImage().convertToFormat(QImage::Format_RGB32),
+        all.picture().convertToFormat(QImage::Format_RGB32));
+    repaint->flush();
+    QVERIFY(!repaint->isPending());
+}
+
+void DMMChartTest::valueLabelsDiffer_data()
+{
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<int>("decimals");
+    QTest::newRow("0 to 4, no decimals") << QList<double> { 0, 4 } << 0;
+    QTest::newRow("-2 to 2, no decimals") << QList<double> { -2, 2 } << 0;
+    QTest::newRow("0 to 1.5, no decimals") << QList<double> { 0, 1.5 } << 0;
+    QTest::newRow("thousands, no decimals") << QList<double> { -200, 2600 } << 0;
+    QTest::newRow("millions, no decimals") << QList<double> { 0, 1.6e6 } << 0;
+    QTest::newRow("hundredths, one decimal") << QList<double> { 0, 0.9 } << 1;
+    QTest::newRow("thousandths, two decimals") << QList<double> { -0.9, 0.02 } << 2;
+}
+
+void DMMChartTest::valueLabelsDiffer()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(int, decimals);
+    const ChartScale scale = scaleFor(values);
+    const ChartGrid grid = ChartGrid::place(scale, QRect(60, 40, 920, 520), values.size());
+    QStringList labels;
+    for (int l = grid.yGridAbove; l > 0; --l)
+        labels << grid.valueLabel(l, false, decimals);
+    for (int l = 0; l <= grid.yGridBelow; ++l)
+        labels << grid.valueLabel(l, true, decimals);
+    QVERIFY(labels.size() >= 3);
+    QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), labels.size());
+    // Never fewer decimals than asked for.
+    QVERIFY(grid.valueLabel(0, false, decimals).startsWith(QString::number(0.0, 'f', decimals)));
 }
 
 QTEST_MAIN(DMMChartTest)

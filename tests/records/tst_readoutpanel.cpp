@@ -1,9 +1,12 @@
+#include "coalescingtimer.h"
 #include "dmmdata.h"
 #include "readoutpanel.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 QColor pixmapColour(const QLabel* label)
@@ -36,6 +39,7 @@ private slots:
     void showsReading();
     void batteryWithoutIconShowsNoPicture();
     void startUpStateStaysHidden();
+    void burstShowsLatestReading();
 };
 
 void ReadoutPanelTest::buildsWidgetTree_data()
@@ -200,6 +204,40 @@ void ReadoutPanelTest::startUpStateStaysHidden()
     QCOMPARE(label(panel, "lcdValue")->text(), QStringLiteral("00000"));
     panel.showReading(nullptr); // nothing to show: the panel keeps what it had
     QCOMPARE(label(panel, "lcdValue")->text(), QStringLiteral("00000"));
+}
+
+void ReadoutPanelTest::burstShowsLatestReading()
+{
+    auto reading = [](int i) {
+        auto* r = new DmmData;
+        r->addText(QString::number(10.0 + i / 100.0, 'f', 2));
+        r->setUnit(2, QStringLiteral("cm/s"));
+        r->setBattery(i % 4);
+        return r;
+    };
+    ReadoutPanel panel;
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    // Readings faster than the interval: the texts follow each one, the layout waits for the
+    // timer.
+    for (int i = 0; i < 20; ++i) {
+        std::unique_ptr<DmmData> r(reading(i));
+        panel.showReading(r.get());
+    }
+    QVERIFY(panel.layoutTimer()->isPending());
+    QCOMPARE(label(panel, "lcdValue")->text(), QStringLiteral("10.19"));
+    QCOMPARE(pixmapColour(label(panel, "lcdBat")), levelColours.at(19 % 4));
+
+    // What is painted meanwhile, and after the timer, is the latest reading.
+    ReadoutPanel latest;
+    latest.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&latest));
+    std::unique_ptr<DmmData> last(reading(19));
+    latest.showReading(last.get());
+    QCOMPARE(panel.grab().toImage(), latest.grab().toImage());
+    panel.layoutTimer()->flush();
+    QVERIFY(!panel.layoutTimer()->isPending());
+    QCOMPARE(panel.grab().toImage(), latest.grab().toImage());
 }
 
 QTEST_MAIN(ReadoutPanelTest)
