@@ -1,6 +1,7 @@
 #include "csvexport.h"
 
 #include "columnheader.h"
+#include "csvrow.h"
 #include "datamodel.h"
 #include "dmmdata.h"
 
@@ -46,12 +47,7 @@ QByteArray line(const QStringList& fields)
 
 QString CsvExport::field(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString escaped = text;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    return CsvRow::field(text);
 }
 
 QByteArray CsvExport::toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers)

@@ -19,6 +19,6 @@ public:
 
     static QByteArray toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers);
 
-    // One field, quoted when it holds a separator, a quote or a line break.
+    // One field, as CsvRow::field writes it: quoted where needed, formulas neutralised.
     static QString field(const QString& text);
 };

@@ -183,8 +183,9 @@ void CsvExportTest::roundTrip_data()
         { 2, date, "振动", "ü", "€", "😀" },
     };
     QTest::newRow("overload and blank displays")
-        << QVector<QVariantList> { { 1, date, "Vrms", " OL", "cm/s", "10-1kHz" },
-               { 2, date, "Vrms", "-----", "cm/s", "10-1kHz" } };
+        << QVector<QVariantList> { { 1, date, "Vrms", "    OL", "cm/s", "10-1kHz" },
+               { 2, date, "Vrms", "   -OL", "cm/s", "10-1kHz" },
+               { 3, date, "Vrms", "     ", "cm/s", "10-1kHz" } };
 }
 
 void CsvExportTest::roundTrip()
