@@ -173,15 +173,21 @@ QByteArray commandFrame(const QByteArray& payload)
     return frame;
 }
 
-bool takeFrame(QByteArray& buffer, QByteArray& frame)
+bool takeFrame(QByteArray& buffer, QByteArray& frame, int* damaged)
 {
     for (;;) {
         if (buffer.size() < HeaderLength)
             return false;
         const char* data = buffer.constData();
         const int length = uchar(data[2]);
+        if (data[0] != DataHeader0 || data[1] != DataHeader1) {
+            resynchronise(buffer);
+            continue;
+        }
         // A length that cannot hold its own checksum is as bad as a wrong header.
-        if (data[0] != DataHeader0 || data[1] != DataHeader1 || length < MinDataFrameLength) {
+        if (length < MinDataFrameLength) {
+            if (damaged)
+                ++*damaged;
             resynchronise(buffer);
             continue;
         }
@@ -189,6 +195,8 @@ bool takeFrame(QByteArray& buffer, QByteArray& frame)
             return false;
         const quint16 expected = quint16((uchar(data[length - 2]) << 8) | uchar(data[length - 1]));
         if (checksum(data, length - 2) != expected) {
+            if (damaged)
+                ++*damaged;
             // Drop one byte only: a damaged length must not swallow the good frames behind it.
             buffer.remove(0, 1);
             continue;

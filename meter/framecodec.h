@@ -34,8 +34,10 @@ QByteArray commandFrame(const QByteArray& payload);
 quint16 checksum(const char* bytes, int count);
 
 // Cuts the next data frame whose checksum matches off the front of buffer, dropping garbage and
-// damaged frames on the way. Returns false when the buffer needs more bytes first.
-bool takeFrame(QByteArray& buffer, QByteArray& frame);
+// damaged frames on the way. Returns false when the buffer needs more bytes first. Each frame
+// dropped after a good header (a length that cannot be right, a wrong checksum) adds one to
+// damaged, when given; garbage between frames does not count.
+bool takeFrame(QByteArray& buffer, QByteArray& frame, int* damaged = nullptr);
 
 // Decodes a 20-byte reading frame of type 0 or 1 into a new record owned by the caller; the unit
 // text carries over between frames in lastUnitText. Returns null for anything else.

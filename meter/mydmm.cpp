@@ -86,6 +86,10 @@ bool MyDmm::open()
     serial->setFlowControl(QSerialPort::NoFlowControl);
     serial->setParity(QSerialPort::NoParity);
     serial->setStopBits(QSerialPort::OneStop);
+    if (damagedCount != 0) {
+        damagedCount = 0;
+        emit damagedFramesChanged(0);
+    }
     port = serial;
     connect(port, &QSerialPort::readyRead, this, &MyDmm::portReadyRead);
     connect(port, &QSerialPort::errorOccurred, this, &MyDmm::portError);
@@ -165,8 +169,10 @@ void MyDmm::handleFrame(const QByteArray& frame)
     const int type = uchar(frame.at(3));
     // A reading frame of the wrong length would be decoded past its end: drop it.
     if ((type == FrameCodec::LiveReading || type == FrameCodec::StoredReading)
-        && frame.size() != FrameCodec::ReadingFrameLength)
+        && frame.size() != FrameCodec::ReadingFrameLength) {
+        noteDamaged(1);
         return;
+    }
 
     if (type == FrameCodec::LiveReading) {
         if (!sampleTick && sampling.sampleRate != 0)
@@ -192,10 +198,23 @@ void MyDmm::slotSerialDevRead(QByteArray data)
 {
     receiveBuffer.append(data);
     QByteArray frame;
-    while (FrameCodec::takeFrame(receiveBuffer, frame)) {
+    int damaged = 0;
+    while (FrameCodec::takeFrame(receiveBuffer, frame, &damaged)) {
+        if (damaged > 0) {
+            noteDamaged(damaged);
+            damaged = 0;
+        }
         lastFrame = frame;
         handleFrame(frame);
     }
+    if (damaged > 0)
+        noteDamaged(damaged);
+}
+
+void MyDmm::noteDamaged(int count)
+{
+    damagedCount += count;
+    emit damagedFramesChanged(damagedCount);
 }
 
 void MyDmm::slotUSBRemoved(HIDDeviceInfo info)

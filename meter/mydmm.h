@@ -47,6 +47,9 @@ public:
     int downloadTotal() const { return storeTotal; }
     int downloadCount() const { return storeCount; }
 
+    // Frames dropped as damaged (a wrong checksum or length) since the link last opened.
+    int damagedFrames() const { return damagedCount; }
+
 public slots:
     virtual bool open();
     virtual void close();
@@ -72,6 +75,8 @@ signals:
     void connectionLost();
     // A serial port arrived (any port: the receiver decides whether it is the meter).
     void deviceArrived(HIDDeviceInfo info);
+    // The count of damaged frames changed (it grows, and returns to 0 when the link opens).
+    void damagedFramesChanged(int count);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -81,6 +86,7 @@ private:
     void closeLost();
     void startSampleTimer();
     void stopSampleTimer();
+    void noteDamaged(int count);
 
     QByteArray receiveBuffer;
     QByteArray lastFrame;
@@ -99,4 +105,5 @@ private:
     QSerialPort* port = nullptr;
     bool linkOpen = false;
     USBPNPDetector* detector = nullptr;
+    int damagedCount = 0;
 };
