@@ -7,6 +7,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev qt5-image-formats-plugins
     libqt5sql5-sqlite sqlite3
     libudev-dev libgsf-1-dev libxlsxwriter-dev
+    libmosquitto-dev mosquitto mosquitto-clients
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd python3-openpyxl gnumeric poppler-utils
     clang clang-format libclang-rt-14-dev
