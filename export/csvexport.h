@@ -19,9 +19,6 @@ public:
 
     static QByteArray toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers);
 
-    // One field, quoted when it holds a separator, a quote or a line break. A text a spreadsheet
-    // would run as a formula (it begins with =, +, -, @, a tab or a carriage return and is no
-    // number) gets a leading apostrophe; control characters other than tab and line breaks are
-    // replaced by U+FFFD.
+    // One field, as CsvRow::field writes it: quoted where needed, formulas neutralised.
     static QString field(const QString& text);
 };

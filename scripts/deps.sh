@@ -8,6 +8,7 @@ packages=(
     libqt5sql5-sqlite sqlite3
     libudev-dev libgsf-1-dev libxlsxwriter-dev
     libqcustomplot-dev libqwt-qt5-dev
+    libmosquitto-dev mosquitto mosquitto-clients
     g++-mingw-w64-x86-64-posix
     python3 python3-xlrd python3-openpyxl gnumeric poppler-utils
     clang clang-format libclang-rt-14-dev valgrind

@@ -1,5 +1,7 @@
 #include "csvimport.h"
 
+#include "csvrow.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -233,7 +235,7 @@ bool CsvImport::parse(const QByteArray& data, LoadedItem* item, QString* error)
             QString text;
             if (!toText(field, &text))
                 return refuse(QStringLiteral("text that is not UTF-8"));
-            texts << text;
+            texts << CsvRow::unescaped(text);
         }
         int number = 0;
         if (!parseIndex(texts.at(0), &number))

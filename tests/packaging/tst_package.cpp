@@ -76,6 +76,7 @@ private slots:
     void desktopFileValidates();
     void metainfoValidates();
     void udevRuleGivesTheSeatTheMeter();
+    void loggerServiceRunsThePackagedLogger();
     void icons_data();
     void icons();
     void manualCoversEveryTopic_data();
@@ -180,6 +181,8 @@ void PackageTest::contents_data()
     QTest::newRow("desktop file") << "./usr/share/applications/io.github.vibview.desktop" << false;
     QTest::newRow("metainfo") << "./usr/share/metainfo/io.github.vibview.metainfo.xml" << false;
     QTest::newRow("udev rule") << "./usr/lib/udev/rules.d/60-vibview-meter.rules" << false;
+    QTest::newRow("logger") << "./usr/bin/vibview-logger" << true;
+    QTest::newRow("logger service") << "./usr/lib/systemd/system/vibview-logger@.service" << false;
 }
 
 void PackageTest::contents()
@@ -219,6 +222,7 @@ void PackageTest::depends_data()
     QTest::newRow("udev library") << "libudev1";
     QTest::newRow("structured files") << "libgsf-1-114";
     QTest::newRow("SQLite driver of Qt") << "libqt5sql5-sqlite";
+    QTest::newRow("MQTT client library") << "libmosquitto1";
 }
 
 void PackageTest::depends()
@@ -322,6 +326,38 @@ void PackageTest::udevRuleGivesTheSeatTheMeter()
         matched = true;
     }
     QVERIFY2(matched, "no rule names the meter's adapter");
+}
+
+void PackageTest::loggerServiceRunsThePackagedLogger()
+{
+    // The packaged program starts (stripped, against the system's libraries) and knows its options.
+    const Run help = run(extracted(QStringLiteral("usr/bin/vibview-logger")), { "--help" });
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.contains(QStringLiteral("--mqtt <HOST[:PORT]>")), qPrintable(help.out));
+
+    // One instance per configuration, its options from that configuration's file.
+    QFile unit(extracted(QStringLiteral("usr/lib/systemd/system/vibview-logger@.service")));
+    QVERIFY(unit.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(unit.readAll());
+    for (const char* line : { "EnvironmentFile=/etc/vibview/logger-%i.conf",
+             "ExecStart=vibview-logger $VIBVIEW_LOGGER_OPTIONS", "RestartPreventExitStatus=2" })
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("(?m)^")
+                     + QRegularExpression::escape(QLatin1String(line)) + '$')),
+            line);
+
+    // systemd's own check of an instance, against the package's files: the program it starts is
+    // the packaged one. The system's standard units stand in for those a real system has.
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty()
+        || !QFileInfo::exists(QStringLiteral("/lib/systemd/system/sysinit.target")))
+        QSKIP("systemd is not installed");
+    const Run copy = run(QStringLiteral("cp"),
+        { "-rn", "/lib/systemd/system/.", extracted(QStringLiteral("usr/lib/systemd/system")) });
+    QCOMPARE(copy.exitCode, 0);
+    const Run verify = run(analyze,
+        { "verify", "--man=no", "--root=" + root.absolutePath(), "vibview-logger@line3.service" });
+    QVERIFY2(verify.exitCode == 0 && verify.err.trimmed().isEmpty(),
+        qPrintable(verify.out + verify.err));
 }
 
 void PackageTest::icons_data()
