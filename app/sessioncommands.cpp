@@ -175,6 +175,7 @@ bool SessionCommands::saveTo(const QString& fileName, QString* error)
         record.name = item->name();
         record.type = item->type();
         record.unit = item->unitText();
+        record.properties = item->properties().toJson();
         record.saved = true;
         const qint64 id = writer->addItem(session, record, ++position);
         written = id != 0;

@@ -26,6 +26,9 @@ ItemJournal::ItemJournal(ItemTree* tree, Recorder* recorder, Journal* journal, Q
 void ItemJournal::follow(ItemData* item, int key)
 {
     keys.insert(item, key);
+    connect(item, &ItemData::propertiesChanged, this, [this, item] {
+        journal->setItemProperties(keys.value(item), item->properties().toJson());
+    });
     connect(item, &ItemData::readingsAboutToBeCleared, this, [this, item] {
         changing(item);
         journal->clearItem(keys.value(item));
@@ -44,6 +47,7 @@ void ItemJournal::itemAdded(ItemData* item)
     record.name = item->name();
     record.type = item->type();
     record.unit = item->unitText();
+    record.properties = item->properties().toJson();
     follow(item, journal->addItem(record));
     for (const DmmData* reading : item->readings())
         journal->appendReading(keys.value(item), *reading);
@@ -104,6 +108,7 @@ bool ItemJournal::isSaved(const ItemData* item) const
 void ItemJournal::fill(ItemData* item, LoadedItem& loaded)
 {
     item->setUnitText(loaded.record.unit);
+    item->setProperties(ItemProperties::fromJson(loaded.record.properties));
     for (std::unique_ptr<DmmData>& reading : loaded.readings)
         item->appendReading(reading.release());
     loaded.readings.clear();
@@ -161,6 +166,8 @@ ItemData* ItemJournal::addLoaded(LoadedItem&& loaded)
     const int key = keys.value(item);
     item->setUnitText(loaded.record.unit);
     journal->setItemUnit(key, loaded.record.unit);
+    // Journalled through propertiesChanged, as any change of them is.
+    item->setProperties(ItemProperties::fromJson(loaded.record.properties));
     for (std::unique_ptr<DmmData>& reading : loaded.readings) {
         journal->appendReading(key, *reading);
         item->appendReading(reading.release());

@@ -179,6 +179,15 @@ void Journal::setItemUnit(int key, const QString& unit)
     enqueue(std::move(op), true);
 }
 
+void Journal::setItemProperties(int key, const QJsonObject& properties)
+{
+    JournalOp op;
+    op.kind = JournalOp::SetItemProperties;
+    op.key = key;
+    op.properties = properties;
+    enqueue(std::move(op), true);
+}
+
 void Journal::setItemSaved(int key, bool saved)
 {
     JournalOp op;

@@ -50,6 +50,7 @@ public:
     void appendReading(int key, const DmmData& reading);
     void renameItem(int key, const QString& name);
     void setItemUnit(int key, const QString& unit);
+    void setItemProperties(int key, const QJsonObject& properties);
     void setItemSaved(int key, bool saved);
     void clearItem(int key);
     void removeItem(int key);

@@ -249,6 +249,8 @@ bool JournalWorker::applyOne(const JournalOp& op)
         return writer.renameItem(item, op.text);
     case JournalOp::SetItemUnit:
         return writer.setItemUnit(item, op.text);
+    case JournalOp::SetItemProperties:
+        return writer.setItemProperties(item, op.properties);
     case JournalOp::SetItemSaved:
         return writer.setItemSaved(item, op.saved);
     case JournalOp::ClearItem:

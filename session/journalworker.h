@@ -24,6 +24,7 @@ struct JournalOp
         AppendReading,
         RenameItem,
         SetItemUnit,
+        SetItemProperties,
         SetItemSaved,
         ClearItem,
         RemoveItem,
@@ -38,6 +39,7 @@ struct JournalOp
     ItemRecord item; // AddItem
     ReadingRecord reading; // AppendReading
     QString text; // RenameItem, SetItemUnit
+    QJsonObject properties; // SetItemProperties
     bool saved = false; // SetItemSaved
 };
 

@@ -226,6 +226,15 @@ bool SessionWriter::setItemUnit(qint64 item, const QString& unit)
     return exec(query);
 }
 
+bool SessionWriter::setItemProperties(qint64 item, const QJsonObject& properties)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE items SET properties = ? WHERE id = ?"));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(properties).toJson(QJsonDocument::Compact)));
+    query.addBindValue(item);
+    return exec(query);
+}
+
 bool SessionWriter::setItemSaved(qint64 item, bool saved)
 {
     QSqlQuery query(db);

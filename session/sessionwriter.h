@@ -51,6 +51,7 @@ public:
     bool moveItem(qint64 item, qint64 session, int position, int type);
     bool renameItem(qint64 item, const QString& name);
     bool setItemUnit(qint64 item, const QString& unit);
+    bool setItemProperties(qint64 item, const QJsonObject& properties);
     bool setItemSaved(qint64 item, bool saved);
     bool clearItem(qint64 item);
     bool removeItem(qint64 item);

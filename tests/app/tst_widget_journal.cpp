@@ -302,6 +302,21 @@ void WidgetJournalTest::killLosesAtMostOneSecond()
     QCOMPARE(restored, printed.mid(0, restored.size()));
 }
 
+namespace {
+
+// Properties an engineer gave an item; they travel with it through the journal and the files.
+ItemProperties graded()
+{
+    ItemProperties p;
+    p.machineClass = SeverityZones::Part1ClassII;
+    p.alertLevel = 0.71;
+    p.dangerLevel = 1.8;
+    p.note = QStringLiteral("Pump 3, drive end, horizontal");
+    return p;
+}
+
+} // namespace
+
 void WidgetJournalTest::restoreBringsItemsBack()
 {
     QStringList first, second, store;
@@ -315,6 +330,7 @@ void WidgetJournalTest::restoreBringsItemsBack()
             first << describe(d);
             deliverLive(w, d);
         }
+        itemData(liveRow(w, 0))->setProperties(graded());
         driver.acceptInput(QStringLiteral("Second, with a comma"));
         action(w, "actionItemNew")->trigger();
         action(w, "actionStart")->trigger();
@@ -347,6 +363,8 @@ void WidgetJournalTest::restoreBringsItemsBack()
         QCOMPARE(itemData(liveRow(w, 0))->readingCount(), 0);
         QCOMPARE(describeAll(itemData(liveRow(w, 1))), first);
         QCOMPARE(itemData(liveRow(w, 1))->unitText(), QStringLiteral("cm/s"));
+        QVERIFY(itemData(liveRow(w, 1))->properties() == graded());
+        QVERIFY(itemData(liveRow(w, 2))->properties() == ItemProperties());
         QCOMPARE(describeAll(itemData(liveRow(w, 2))), second);
         QCOMPARE(itemData(liveRow(w, 2))->unitText(), QStringLiteral("mm"));
         QCOMPARE(describeAll(itemData(storeRow(w))), store);
@@ -445,6 +463,7 @@ void WidgetJournalTest::saveAndOpenSession()
         DmmData* stored = sample(7, 1, "m/S2", true);
         store << describe(stored);
         deliverStored(w, stored);
+        itemData(liveRow(w, 0))->setProperties(graded());
         sessions(w)->setFileNameAsker(
             [&](QWidget*, const QString&, const QString& filter, bool saving) {
                 return saving && filter.contains(QLatin1String("*.vibview")) ? path : QString();
@@ -467,6 +486,7 @@ void WidgetJournalTest::saveAndOpenSession()
     QCOMPARE(liveNames(w), QStringList({ "Measure1", "Measure1", "Store Data" }));
     QCOMPARE(itemData(liveRow(w, 0))->readingCount(), 1);
     QCOMPARE(describeAll(itemData(liveRow(w, 1))), first);
+    QVERIFY(itemData(liveRow(w, 1))->properties() == graded());
     QCOMPARE(describeAll(itemData(liveRow(w, 2))), store);
     QCOMPARE(itemData(storeRow(w))->readingCount(), 0);
     QCOMPARE(activeName(w), QStringLiteral("Measure1"));
