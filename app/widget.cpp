@@ -184,6 +184,8 @@ void Widget::initWidget()
 
     ui->tvItems->setHeaderHidden(true);
     ui->tvItems->setAnimated(true);
+    // All rows are one line high: the view need not measure each of many items.
+    ui->tvItems->setUniformRowHeights(true);
     ui->tvItems->header()->setStretchLastSection(true);
     ui->tvItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     itemModel = new TvItemModel(this);
@@ -344,8 +346,14 @@ void Widget::scheduleStatus()
 void Widget::updateStatus()
 {
     statusTimer->stop();
-    linkStatus->setText(dmm->isOpened() ? tr("Meter on %1: connected").arg(dmm->portName())
-                                        : tr("Meter: not connected"));
+    QString link = dmm->isOpened() ? tr("Meter on %1: connected").arg(dmm->portName())
+                                   : tr("Meter: not connected");
+    // A cable or meter going bad shows here first, long before readings go missing.
+    if (dmm->isOpened() && dmm->damagedFrames() > 0)
+        link += dmm->damagedFrames() == 1
+            ? tr(", 1 damaged frame dropped")
+            : tr(", %1 damaged frames dropped").arg(dmm->damagedFrames());
+    linkStatus->setText(link);
     const ItemData* active = recorder->activeItem();
     itemStatus->setText(active
             ? tr("Showing %1: %2").arg(active->name(), readingsText(active->readingCount()))
@@ -388,6 +396,7 @@ void Widget::initConnec()
     connect(dmm, &MyDmm::opened, this, &Widget::slotDmmOpened);
     connect(dmm, &MyDmm::closed, this, &Widget::slotDmmClosed);
     connect(dmm, &MyDmm::message, this, &Widget::slotMessage);
+    connect(dmm, &MyDmm::damagedFramesChanged, this, &Widget::scheduleStatus);
     connect(dmm, &MyDmm::display, this, &Widget::slotDmmDisplay);
     connect(dmm, &MyDmm::displayStore, this, &Widget::slotDisplayStore);
     connect(dmm, &MyDmm::storeNum, this, &Widget::slotStoreNum);

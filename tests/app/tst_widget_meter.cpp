@@ -73,6 +73,7 @@ private slots:
     void unitThatKeepsChanging();
     void syncTimeReachesTheMeter();
     void unplugClosesTheLink();
+    void damagedFramesShowInTheStatusBar();
 
 private:
     QString startSim(MeterSim& sim, const QStringList& args)
@@ -507,4 +508,22 @@ void WidgetMeterTest::unplugClosesTheLink()
 }
 
 QTEST_MAIN(WidgetMeterTest)
+void WidgetMeterTest::damagedFramesShowInTheStatusBar()
+{
+    // Three good live frames, then seven with a wrong checksum.
+    MeterSim sim;
+    QVERIFY2(!startSim(sim, { "--period", "10", "--live-count", "10", "--bad-checksum-from", "4" })
+                  .isEmpty(),
+        qPrintable(sim.errorText()));
+    Widget w;
+    w.show();
+    action(w, "actionConnect")->trigger();
+    QVERIFY(!sim.waitForLine("live: 10 ").isEmpty());
+    auto* link = w.findChild<QLabel*>(QStringLiteral("linkStatus"));
+    QTRY_VERIFY2(link->text().endsWith(QLatin1String(": connected, 7 damaged frames dropped")),
+        qPrintable(link->text()));
+    action(w, "actionDisconnect")->trigger();
+    QCOMPARE(link->text(), QStringLiteral("Meter: not connected"));
+}
+
 #include "tst_widget_meter.moc"
