@@ -39,27 +39,63 @@ QString CsvExport::field(const QString& text)
     return CsvRow::field(text);
 }
 
-QByteArray CsvExport::toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers)
+namespace {
+
+// Hands the CSV text to sink in pieces of about this size, so that a large table is never held
+// whole in memory.
+constexpr int ChunkBytes = 1 << 18;
+
+template <typename Sink>
+bool produce(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers, Sink sink)
 {
     QStringList titles;
     for (const ColumnHeader* header : headers)
         titles << (header ? header->title : QString());
-    QByteArray csv = CsvRow::line(titles);
-    if (!model)
-        return csv;
-
+    QByteArray chunk = CsvRow::line(titles);
+    chunk.reserve(ChunkBytes + 1024);
+    const auto flushFull = [&chunk, &sink] {
+        if (chunk.size() < ChunkBytes)
+            return true;
+        const bool taken = sink(chunk);
+        chunk.resize(0);
+        return taken;
+    };
+    const int rows = model ? model->rowCount() : 0;
     // The header list decides the columns, as in the table view; a narrower model leaves the
     // missing cells empty rather than shifting the columns.
     const int columns = headers.size();
-    const int modelColumns = model->columnCount();
-    const int rows = model->rowCount();
+    const int modelColumns = model ? model->columnCount() : 0;
+    // The reading table's own rows are written from the readings, as the logger writes them,
+    // rather than through the model's variants.
+    const auto* table = qobject_cast<const DataModel*>(model);
+    const bool direct = table && columns == modelColumns && columns == CsvRow::ReadingFields;
     for (int row = 0; row < rows; ++row) {
-        QStringList cells;
-        cells.reserve(columns);
-        for (int column = 0; column < columns; ++column)
-            cells << (column < modelColumns ? cellText(model, row, column) : QString());
-        csv += CsvRow::line(cells);
+        if (direct) {
+            const DmmData* reading = table->reading(row);
+            CsvRow::appendReading(
+                chunk, *reading, reading->fromStore() ? reading->storeIndex() : row + 1);
+        } else {
+            QStringList cells;
+            cells.reserve(columns);
+            for (int column = 0; column < columns; ++column)
+                cells << (column < modelColumns ? cellText(model, row, column) : QString());
+            chunk += CsvRow::line(cells);
+        }
+        if (!flushFull())
+            return false;
     }
+    return chunk.isEmpty() || sink(chunk);
+}
+
+} // namespace
+
+QByteArray CsvExport::toCsv(const QAbstractItemModel* model, const QList<ColumnHeader*>& headers)
+{
+    QByteArray csv;
+    produce(model, headers, [&csv](const QByteArray& chunk) {
+        csv += chunk;
+        return true;
+    });
     return csv;
 }
 
@@ -71,5 +107,14 @@ bool CsvExport::write(const QAbstractItemModel* model, const QList<ColumnHeader*
             *error = QCoreApplication::translate("CsvExport", "There is no table to export.");
         return false;
     }
-    return TargetFile::writeWhole(fileName, toCsv(model, headers), error);
+    TargetFile target(fileName);
+    const bool opened = target.open(QIODevice::Unbuffered);
+    bool written = opened && produce(model, headers, [&target](const QByteArray& chunk) {
+        return target.writeAll(chunk);
+    });
+    if (opened)
+        written = target.commit() && written;
+    if (!written && error)
+        *error = target.errorString();
+    return written;
 }

@@ -71,18 +71,24 @@ QString TargetFile::errorString() const
     return inPlace ? deviceFile.errorString() : file.errorString();
 }
 
+bool TargetFile::writeAll(const QByteArray& bytes)
+{
+    // A write cut short is followed by one more, which fails with the system's reason.
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = device()->write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 bool TargetFile::writeWhole(const QString& fileName, const QByteArray& bytes, QString* error)
 {
     TargetFile target(fileName);
     // Unbuffered: each write reaches the file at once and fails with the system's reason.
     const bool opened = target.open(QIODevice::Unbuffered);
-    bool written = opened;
-    // A write cut short is followed by one more, which fails with the system's reason.
-    for (qint64 done = 0; written && done < bytes.size();) {
-        const qint64 n = target.device()->write(bytes.constData() + done, bytes.size() - done);
-        written = n > 0;
-        done += qMax<qint64>(n, 0);
-    }
+    bool written = opened && target.writeAll(bytes);
     if (opened)
         written = target.commit() && written;
     if (!written && error)

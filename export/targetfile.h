@@ -18,6 +18,8 @@ public:
 
     bool open(QIODevice::OpenMode extra = {});
     QIODevice* device();
+    // Writes all of bytes to device(); false once a write fails (errorString() after commit()).
+    bool writeAll(const QByteArray& bytes);
     // True when everything written reached the file; a regular file appears only then.
     bool commit();
     // The system's reason for the last failure.

@@ -31,6 +31,40 @@ bool looksLikeFormula(const QString& text)
     return !text.isEmpty() && formulaStarts.contains(text.at(0)) && !isNumber(text);
 }
 
+// Appends the field as field() writes it. Most texts are plain ASCII that needs neither quotes nor
+// an apostrophe: those go in byte by byte, without the copies a million rows would make.
+void appendField(QByteArray& out, const QString& text)
+{
+    const QChar* begin = text.constData();
+    const QChar* end = begin + text.size();
+    bool plain = !looksLikeFormula(text);
+    for (const QChar* c = begin; plain && c != end; ++c) {
+        const ushort u = c->unicode();
+        plain = u >= 0x20 && u < 0x7F && u != ',' && u != '"';
+    }
+    if (!plain) {
+        out += CsvRow::field(text).toUtf8();
+        return;
+    }
+    for (const QChar* c = begin; c != end; ++c)
+        out += char(c->unicode());
+}
+
+// A number of at least width digits, zeros in front.
+void appendDigits(QByteArray& out, qint64 value, int width)
+{
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && n < 20);
+    for (; n < width; ++n)
+        digits[n] = '0';
+    while (n > 0)
+        out += digits[--n];
+}
+
 } // namespace
 
 QString CsvRow::field(const QString& text)
@@ -59,20 +93,65 @@ QString CsvRow::unescaped(const QString& field)
 
 QByteArray CsvRow::line(const QStringList& texts)
 {
-    QStringList fields;
-    fields.reserve(texts.size());
-    for (const QString& text : texts)
-        fields << field(text);
-    return fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    QByteArray out;
+    out.reserve(64);
+    for (int i = 0; i < texts.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendField(out, texts.at(i));
+    }
+    out += "\r\n";
+    return out;
 }
 
 QString CsvRow::time(const QDateTime& dateTime)
 {
-    return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    QByteArray text;
+    appendTime(text, dateTime);
+    return QString::fromUtf8(text);
+}
+
+void CsvRow::appendTime(QByteArray& out, const QDateTime& dateTime)
+{
+    // Written by hand: QDateTime's formatter parses its pattern for every one of a million rows.
+    const QDate date = dateTime.date();
+    const QTime clock = dateTime.time();
+    if (!date.isValid() || !clock.isValid() || date.year() < 1000 || date.year() > 9999) {
+        out += dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
+        return;
+    }
+    appendDigits(out, date.year(), 4);
+    out += '-';
+    appendDigits(out, date.month(), 2);
+    out += '-';
+    appendDigits(out, date.day(), 2);
+    out += ' ';
+    appendDigits(out, clock.hour(), 2);
+    out += ':';
+    appendDigits(out, clock.minute(), 2);
+    out += ':';
+    appendDigits(out, clock.second(), 2);
+    out += '.';
+    appendDigits(out, clock.msec(), 3);
 }
 
 QStringList CsvRow::texts(const DmmData& reading, int number)
 {
     return { QString::number(number), time(reading.dateTime()), reading.detection(),
         reading.text(0), reading.unit().text, reading.band() };
+}
+
+void CsvRow::appendReading(QByteArray& out, const DmmData& reading, int number)
+{
+    if (number < 0)
+        out += '-';
+    appendDigits(out, qAbs(qint64(number)), 1);
+    out += ',';
+    appendTime(out, reading.dateTime());
+    for (const QString& text :
+        { reading.detection(), reading.text(0), reading.unit().text, reading.band() }) {
+        out += ',';
+        appendField(out, text);
+    }
+    out += "\r\n";
 }

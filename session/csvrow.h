@@ -25,7 +25,13 @@ public:
 
     // The time column: the reading's local time with milliseconds.
     static QString time(const QDateTime& dateTime);
+    // How many texts() gives: the reading table's columns.
+    static constexpr int ReadingFields = 6;
     // The texts of one reading as the reading table shows them: number, time, detection, value
     // text, unit and band.
     static QStringList texts(const DmmData& reading, int number);
+    // Appends line(texts(reading, number)) without building the texts: a million rows go out
+    // without a million lists.
+    static void appendReading(QByteArray& out, const DmmData& reading, int number);
+    static void appendTime(QByteArray& out, const QDateTime& dateTime);
 };

@@ -96,7 +96,12 @@ void CsvRowTest::field()
     reading.addText(text);
     reading.addValue(0.0);
     reading.setDetection(text);
-    const QByteArray csv = CsvImport::header() + "\r\n" + CsvRow::line(CsvRow::texts(reading, 1));
+    const QByteArray line = CsvRow::line(CsvRow::texts(reading, 1));
+    // The export's direct path writes the very same bytes.
+    QByteArray direct;
+    CsvRow::appendReading(direct, reading, 1);
+    QCOMPARE(direct, line);
+    const QByteArray csv = CsvImport::header() + "\r\n" + line;
     LoadedItem item;
     QString error;
     QVERIFY2(CsvImport::parse(csv, &item, &error), qPrintable(error));
@@ -116,6 +121,9 @@ void CsvRowTest::readingLineReadsBack()
     reading.setBand(QStringLiteral("10-1kHz"));
     QCOMPARE(CsvRow::line(CsvRow::texts(reading, 42)),
         QByteArray("42,2026-12-08 14:03:05.007,Vrms,  7.52,cm/s,10-1kHz\r\n"));
+    QByteArray direct;
+    CsvRow::appendReading(direct, reading, 42);
+    QCOMPARE(direct, QByteArray("42,2026-12-08 14:03:05.007,Vrms,  7.52,cm/s,10-1kHz\r\n"));
 }
 
 QTEST_GUILESS_MAIN(CsvRowTest)
