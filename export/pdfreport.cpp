@@ -1,17 +1,15 @@
 #include "pdfreport.h"
 
 #include "columnheader.h"
+#include "targetfile.h"
 
 #include <QAbstractItemModel>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLine>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QVector>
 
 #include <algorithm>
@@ -38,17 +36,12 @@ QString PdfReport::cellText(const QVariant& value)
 bool PdfReport::write(
     const QAbstractItemModel* model, const QList<ColumnHeader*>& headers, const QString& fileName)
 {
-    // QSaveFile keeps the file out of place until the document is complete: a report that fails
-    // half-way neither appears nor replaces an earlier one. A device or pipe in the file's place
-    // is written to instead of being replaced by a new file, and its errors (a full disk) count.
-    const QFileInfo target(fileName);
-    const bool inPlace = target.exists() && !target.isFile() && !target.isDir();
-    QSaveFile file(fileName);
-    QFile device(fileName);
-    QFileDevice& out = inPlace ? static_cast<QFileDevice&>(device) : file;
-    if (!out.open(QIODevice::WriteOnly))
+    // A report that fails half-way neither appears nor replaces an earlier one, and one that a
+    // full disk cut short is no success.
+    TargetFile target(fileName);
+    if (!target.open())
         return false;
-    QPdfWriter writer(&out);
+    QPdfWriter writer(target.device());
     writer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter;
     if (!painter.begin(&writer))
@@ -143,7 +136,5 @@ bool PdfReport::write(
     }
 
     ok = painter.end() && ok;
-    if (inPlace)
-        return ok && out.flush() && out.error() == QFileDevice::NoError;
-    return ok && file.commit();
+    return ok && target.commit();
 }

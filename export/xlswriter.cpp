@@ -2,11 +2,9 @@
 
 #include "biffstream.h"
 #include "sstwriter.h"
+#include "targetfile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
@@ -347,7 +345,7 @@ bool XlsWriter::write(const QString& fileName, const QVector<XlsSheet>& sheets)
     }();
     Q_UNUSED(gsfReady);
 
-    // The container is built in memory and saved through QSaveFile, so a failed save leaves
+    // The container is built in memory and saved as a whole, so a failed save leaves
     // neither a half-written workbook nor a damaged earlier file behind.
     GsfOutput* sink = gsf_output_memory_new();
     GsfOutfile* ole = gsf_outfile_msole_new(sink);
@@ -379,28 +377,6 @@ bool XlsWriter::write(const QString& fileName, const QVector<XlsSheet>& sheets)
         return false;
     }
 
-    // A device or pipe in the file's place is written to, not replaced by a new file, and its own
-    // errors (a full disk) are reported like any other.
-    const QFileInfo target(fileName);
-    if (target.exists() && !target.isFile() && !target.isDir()) {
-        QFile device(fileName);
-        if (!device.open(QIODevice::WriteOnly) || device.write(container) != container.size()
-            || !device.flush()) {
-            error = device.errorString();
-            return false;
-        }
-        return true;
-    }
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    if (file.write(container) != container.size() || !file.commit()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    // Replaced as a whole or not at all; a device in the file's place is written in place.
+    return TargetFile::writeWhole(fileName, container, &error);
 }
