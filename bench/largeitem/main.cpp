@@ -10,6 +10,7 @@
 #include "columnheader.h"
 #include "csvexport.h"
 #include "datamodel.h"
+#include "journal.h"
 #include "recorder.h"
 #include "tvitemmodel.h"
 #include "widget.h"
@@ -81,6 +82,9 @@ void settle(int ms = 300)
 int runSize(int argc, char* argv[], int count)
 {
     QApplication app(argc, argv);
+    // The window journals what it records: into a folder of this run's own, never the user's.
+    QTemporaryDir journalFolder;
+    Journal::setFolderOverride(journalFolder.path());
     QFile options(QCoreApplication::applicationDirPath() + QStringLiteral("/options.xml"));
     if (!options.open(QIODevice::WriteOnly)
         || options.write("<options><SampleRate>0</SampleRate><Infinite>1</Infinite></options>") < 0)

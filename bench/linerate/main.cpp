@@ -5,6 +5,7 @@
 // readings (cpu_percent_line_rate_chart_1000000). Also prints the reading rate it measured.
 
 #include "benchreadings.h"
+#include "journal.h"
 #include "mydmm.h"
 #include "tvitemmodel.h"
 #include "widget.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 
@@ -63,6 +65,9 @@ void waitMs(int ms)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The window journals what it records: into a folder of this run's own, never the user's.
+    QTemporaryDir journalFolder;
+    Journal::setFolderOverride(journalFolder.path());
     QProcess sim;
     sim.start(QStringLiteral(METERSIM_PATH),
         { "--period", QString::number(periodMs), "--sequence", "ramp", "--quiet" });

@@ -13,6 +13,7 @@
 
 #include "dmmdata.h"
 #include "itemdata.h"
+#include "journal.h"
 #include "mydmm.h"
 #include "residentmemory.h"
 #include "tvitemmodel.h"
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 
@@ -83,6 +85,9 @@ void say(const QString& line)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The window journals what it records: into a folder of this run's own, never the user's.
+    QTemporaryDir journalFolder;
+    Journal::setFolderOverride(journalFolder.path());
     QCommandLineParser parser;
     parser.addOption({ "port", "Meter port.", "path" });
     parser.addOption({ "seconds", "Least recording time.", "n", "600" });
