@@ -34,7 +34,10 @@ int main(int argc, char* argv[])
 
     QStringList simArguments = app.arguments().mid(1);
     if (simArguments.isEmpty())
-        simArguments = QStringList { "--sequence", "sine", "--period", "250", "--quiet" };
+        // A machine in good order whose vibration wanders: 1.5 to 5.5 mm/s RMS, so that grading
+        // and alarm levels have something to show.
+        simArguments = QStringList { "--sequence", "sine", "--offset", "0.35", "--amplitude", "0.2",
+            "--cycle", "120", "--period", "250", "--quiet" };
 
     QProcess sim;
     sim.setProcessChannelMode(QProcess::SeparateChannels);
