@@ -1,5 +1,6 @@
 #include "widget.h"
 
+#include "chartzones.h"
 #include "columnheader.h"
 #include "conditionmonitor.h"
 #include "datamodel.h"
@@ -422,6 +423,9 @@ void Widget::initConnec()
             // Stored readings reach the chart when their item is shown again.
             if (!reading->fromStore())
                 ui->chart->appendReading(reading, 0);
+            // The first reading tells whether the item's readings are graded; the chart keeps
+            // what it has when nothing changed.
+            showZones();
         });
     connect(recorder, &Recorder::downloadStarted, this, &Widget::downloadStarted);
     connect(recorder, &Recorder::downloadResumed, this, &Widget::showStoreData);
@@ -451,6 +455,7 @@ void Widget::initConnec()
         if (item != recorder->activeItem())
             return;
         ui->tv->viewport()->update();
+        showZones();
         refreshStatistics();
     });
     connect(items, &ItemTree::itemRenamed, this, &Widget::updateStatus);
@@ -814,6 +819,7 @@ void Widget::reloadActiveItem()
     ui->chart->clear();
     ui->chart->setDecimals(Recorder::decimalsForItem(active));
     ui->chart->appendReadings(active->readings(), 0);
+    showZones();
 }
 
 void Widget::newItem(QString name, ItemData::DataType type)
@@ -1157,6 +1163,11 @@ void Widget::showCondition(const DmmData* reading)
               .arg(SeverityZones::zoneLetter(grade.zone), SeverityZones::zoneMeaning(grade.zone),
                   SeverityZones::appliedName(machineClass));
     zoneBadge->setState(grade.zone, alarm, explanation);
+}
+
+void Widget::showZones()
+{
+    ui->chart->setZones(ChartZones::of(recorder->activeItem()));
 }
 
 void Widget::alarmCrossed(ItemData* item, const AlarmMonitor::Crossing& crossing)

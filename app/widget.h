@@ -122,6 +122,8 @@ private:
     void buildToolkit();
     void showItemProperties();
     void showCondition(const DmmData* reading);
+    // The chart's zone bands and level lines, from the shown item's properties and readings.
+    void showZones();
     void alarmCrossed(ItemData* item, const AlarmMonitor::Crossing& crossing);
     void buildMenus();
     void buildStatusBar();

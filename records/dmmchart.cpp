@@ -1,6 +1,7 @@
 #include "dmmchart.h"
 
 #include "coalescingtimer.h"
+#include "zonecolors.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -46,6 +47,15 @@ QPen solidPen(const QColor& color)
     QPen pen(color);
     pen.setCosmetic(true);
     return pen;
+}
+
+// The colour a translucent tint gives over an opaque background, so that the bands are filled
+// opaque, as fast as the background itself.
+QColor over(const QColor& tint, const QColor& under)
+{
+    const double a = tint.alphaF();
+    return QColor::fromRgbF(under.redF() * (1 - a) + tint.redF() * a,
+        under.greenF() * (1 - a) + tint.greenF() * a, under.blueF() * (1 - a) + tint.blueF() * a);
 }
 
 QPen dottedPen(const QColor& color)
@@ -186,6 +196,16 @@ void DMMChart::setDecimals(int decimals)
     if (decimals == labelDecimals)
         return;
     labelDecimals = decimals;
+    dirtyAll = true;
+    update();
+}
+
+void DMMChart::setZones(const ChartZones& zones)
+{
+    // Bands and levels are drawn with the background: a change needs a full redraw.
+    if (zones == shownZones)
+        return;
+    shownZones = zones;
     dirtyAll = true;
     update();
 }
@@ -439,6 +459,7 @@ void DMMChart::drawBackground()
     const QRect plot = plotRect();
 
     if (hasRoom()) {
+        drawZoneBands(painter, plot);
         painter.setPen(solid);
         painter.drawLine(plot.left() - 1, plot.bottom() + 1, plot.right() + 1, plot.bottom() + 1);
 
@@ -490,6 +511,7 @@ void DMMChart::drawBackground()
                 }
             }
         }
+        drawLevels(painter, plot);
     }
 
     painter.setPen(solid);
@@ -508,6 +530,81 @@ void DMMChart::drawBackground()
         const int top = plot.bottom() + fh + (plotMargins.bottom - fh) / 2;
         painter.drawText(
             QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, xAxisTitle);
+    }
+}
+
+int DMMChart::valueRow(double value) const
+{
+    // The row the line puts this value on.
+    return toPixel(grid.base - scale.yScale * value);
+}
+
+void DMMChart::drawZoneBands(QPainter& painter, const QRect& plot)
+{
+    if (!shownZones.limits || !grid.hasBase)
+        return;
+    const SeverityZones::Limits& l = *shownZones.limits;
+    // A value on a boundary belongs to the lower zone, and so does the boundary's row. Zone A
+    // reaches down to the plot's bottom and zone D up to its top.
+    const int rowAB = valueRow(l.ab);
+    const int rowBC = valueRow(l.bc);
+    const int rowCD = valueRow(l.cd);
+    const struct
+    {
+        SeverityZones::Zone zone;
+        int top;
+        int bottom;
+    } bands[] = {
+        { SeverityZones::A, rowAB, plot.bottom() },
+        { SeverityZones::B, rowBC, rowAB - 1 },
+        { SeverityZones::C, rowCD, rowBC - 1 },
+        { SeverityZones::D, plot.top(), rowCD - 1 },
+    };
+    for (const auto& band : bands) {
+        const int top = qMax(band.top, plot.top());
+        const int bottom = qMin(band.bottom, plot.bottom());
+        if (top <= bottom)
+            painter.fillRect(QRect(plot.left(), top, plot.width(), bottom - top + 1),
+                over(ZoneColors::tint(band.zone), background));
+    }
+}
+
+void DMMChart::drawLevels(QPainter& painter, const QRect& plot)
+{
+    if (!grid.hasBase)
+        return;
+    const QFontMetrics fm = painter.fontMetrics();
+    const struct
+    {
+        std::optional<double> level;
+        std::optional<double> other;
+        QColor color;
+        QString name;
+    } levels[] = {
+        { shownZones.alertLevel, shownZones.dangerLevel, ZoneColors::alert(), tr("alert") },
+        { shownZones.dangerLevel, shownZones.alertLevel, ZoneColors::danger(), tr("danger") },
+    };
+    for (const auto& level : levels) {
+        if (!level.level)
+            continue;
+        const int y = valueRow(*level.level);
+        if (y < plot.top() || y > plot.bottom())
+            continue;
+        painter.setPen(solidPen(level.color));
+        painter.drawLine(plot.left(), y, plot.right(), y);
+        // The label sits above its line, or below it where the plot's top or the other level's
+        // line leaves no room.
+        const QString text
+            = QStringLiteral("%1 %2 %3")
+                  .arg(level.name, ChartGrid::valueText(*level.level, labelDecimals), unitTitle)
+                  .trimmed();
+        const int fh = fm.height();
+        const int otherY = level.other ? valueRow(*level.other) : INT_MIN;
+        const bool below = y - fh < plot.top() || (otherY < y && otherY >= y - fh);
+        const int w = fm.horizontalAdvance(text);
+        painter.setPen(solidPen(level.color.darker(130)));
+        painter.drawText(
+            QRect(plot.right() - 2 - w, below ? y + 1 : y - fh, w, fh), Qt::AlignCenter, text);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "chartline.h"
 #include "chartpoint.h"
 #include "chartscale.h"
+#include "chartzones.h"
 #include "chartzoom.h"
 #include "plotmargins.h"
 
@@ -48,6 +49,9 @@ public:
     void setXTitle(const QString& title);
     void setUnitText(const QString& text);
     void setDecimals(int decimals);
+    // Zone bands behind the line and level lines over the grid; the value axis still follows
+    // the readings alone, so a level outside the shown range is not drawn.
+    void setZones(const ChartZones& zones);
     bool savePicture(const QString& path);
 
     QSize sizeHint() const override;
@@ -68,6 +72,7 @@ public:
     QString xTitle() const { return xAxisTitle; }
     QString unitText() const { return unitTitle; }
     int decimals() const { return labelDecimals; }
+    ChartZones zones() const { return shownZones; }
     PlotMargins margins() const { return plotMargins; }
     // The plot area in widget pixels, derived from the widget's size and the margins.
     QRect plotRect() const;
@@ -95,6 +100,9 @@ private:
     void pointsAdded();
     void computeScale();
     void drawBackground();
+    void drawZoneBands(QPainter& painter, const QRect& plot);
+    void drawLevels(QPainter& painter, const QRect& plot);
+    int valueRow(double value) const;
     void drawLines();
     void drawLine(ChartLine* line);
     void drawRun(ChartLine* line, int from, int to);
@@ -131,6 +139,7 @@ private:
     QString xAxisTitle;
     QString unitTitle;
     int labelDecimals = 0;
+    ChartZones shownZones;
     // Scratch buffers of the line pass, kept to avoid allocating on every redraw.
     QVector<QLine> joins;
     QVector<QRect> spans;

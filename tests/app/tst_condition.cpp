@@ -3,6 +3,9 @@
 
 #include "widgettestsupport.h"
 
+#include "chartzones.h"
+#include "dmmchart.h"
+#include "exporter.h"
 #include "itemdata.h"
 #include "modaldriver.h"
 #include "readingdelegate.h"
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
@@ -40,6 +44,33 @@ QStringList messageTexts(Widget& w)
     return lines;
 }
 
+// A zone's tint as it looks over the white chart.
+QColor tintOverWhite(SeverityZones::Zone zone)
+{
+    const QColor t = ZoneColors::tint(zone);
+    const double a = t.alpha() / 255.0;
+    return QColor(qRound(255 * (1 - a) + t.red() * a), qRound(255 * (1 - a) + t.green() * a),
+        qRound(255 * (1 - a) + t.blue() * a));
+}
+
+bool near(const QColor& a, const QColor& b, int tolerance)
+{
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+// The rows of column x of image whose colour is within tolerance of colour.
+QList<int> rowsOf(
+    const QImage& image, int x, const QRect& plot, const QColor& colour, int tolerance = 0)
+{
+    QList<int> rows;
+    for (int y = plot.top(); y <= plot.bottom(); ++y) {
+        if (near(image.pixelColor(x, y), colour, tolerance))
+            rows << y;
+    }
+    return rows;
+}
+
 } // namespace
 
 class ConditionTest : public QObject
@@ -52,6 +83,7 @@ private slots:
     void badgeFollowsTheReadout();
     void alarmLinesOncePerCrossing();
     void statisticsOfTheShownItem();
+    void chartShowsZonesAndLevels();
 };
 
 // Reached from the Item menu and the tree's context menu, after the designed entries; the item
@@ -173,6 +205,79 @@ void ConditionTest::statisticsOfTheShownItem()
     QCOMPARE(figure("Over range"), QStringLiteral("1"));
     QCOMPARE(figure("Zone A"), QStringLiteral("1")); // 1.0 mm/s; 3.0 and 5.0 are zone C
     QCOMPARE(figure("Zone C"), QStringLiteral("2"));
+}
+
+// The chart draws the shown item's zone bands and level lines, follows its properties and the
+// item shown, and the exported picture holds them.
+void ConditionTest::chartShowsZonesAndLevels()
+{
+    Widget w;
+    w.resize(1000, 700);
+    w.show();
+    ItemData* item = itemData(liveRow(w, 0));
+    item->setProperties(classTwoWithLevels());
+    action(w, "actionStart")->trigger();
+    auto* chart = w.findChild<DMMChart*>(QStringLiteral("chart"));
+    QVERIFY(chart);
+    // Without a reading nothing tells whether the readings are graded; the levels are known.
+    QVERIFY(!chart->zones().limits);
+    QCOMPARE(chart->zones().alertLevel, std::optional<double>(0.71));
+    for (const char* text : { "0.10", "0.30", "0.90", "1.20" })
+        deliverLive(w, reading(QLatin1String(text), 2, QStringLiteral("cm/s")));
+    QVERIFY(chart->zones().limits);
+    QCOMPARE(chart->zones().limits->cd, 0.71); // class II's 7.1 mm/s, in cm/s
+
+    // Right of the line's end: zone D at the plot's top, A at its bottom, B and C between, the
+    // two level lines across.
+    const QImage picture = chart->picture();
+    const QRect plot = chart->plotRect();
+    const int x = plot.left() + plot.width() * 4 / 5;
+    for (int z = SeverityZones::A; z <= SeverityZones::D; ++z)
+        QVERIFY2(rowsOf(picture, x, plot, tintOverWhite(SeverityZones::Zone(z)), 2).size() > 5,
+            qPrintable(SeverityZones::zoneLetter(SeverityZones::Zone(z))));
+    QVERIFY(near(picture.pixelColor(x, plot.top()), tintOverWhite(SeverityZones::D), 2));
+    QVERIFY(near(picture.pixelColor(x, plot.bottom()), tintOverWhite(SeverityZones::A), 2));
+    const QList<int> alertRows = rowsOf(picture, x, plot, ZoneColors::alert());
+    const QList<int> dangerRows = rowsOf(picture, x, plot, ZoneColors::danger());
+    QCOMPARE(alertRows.size(), 1);
+    QCOMPARE(dangerRows.size(), 1);
+    QVERIFY(dangerRows.first() < alertRows.first());
+
+    // The picture export writes what the chart shows: the bands' colours (within the JPEG's
+    // loss) in the middle of each band, and the level lines as dark rows.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("chart.jpg"));
+    w.findChild<Exporter*>()->setFileNameAsker(
+        [file](QWidget*, const QString&, const QString&, const QString&) { return file; });
+    ModalDriver driver;
+    driver.acceptDialog();
+    w.findChild<Exporter*>()->exportChart();
+    QVERIFY(driver.waitAllAnswered());
+    const QImage saved(file);
+    QCOMPARE(saved.size(), picture.size());
+    for (int z = SeverityZones::A; z <= SeverityZones::D; ++z) {
+        const QList<int> rows = rowsOf(picture, x, plot, tintOverWhite(SeverityZones::Zone(z)), 2);
+        const int middle = rows.at(rows.size() / 2);
+        QVERIFY2(near(saved.pixelColor(x, middle), picture.pixelColor(x, middle), 8),
+            qPrintable(SeverityZones::zoneLetter(SeverityZones::Zone(z))));
+    }
+    for (int y : { alertRows.first(), dangerRows.first() })
+        QVERIFY(saved.pixelColor(x, y).lightness() + 20 < saved.pixelColor(x, y + 4).lightness());
+
+    // Another item shown: its own (none); back again: the bands return.
+    QMetaObject::invokeMethod(
+        &w, "itemSetToActive", Qt::DirectConnection, Q_ARG(QModelIndex, storeRow(w)));
+    QVERIFY(chart->zones().isEmpty());
+    QMetaObject::invokeMethod(
+        &w, "itemSetToActive", Qt::DirectConnection, Q_ARG(QModelIndex, liveRow(w, 0)));
+    QVERIFY(chart->zones().limits);
+
+    // The properties cleared: a plain chart again.
+    item->setProperties(ItemProperties());
+    QVERIFY(chart->zones().isEmpty());
+    const QImage plain = chart->picture();
+    QVERIFY(rowsOf(plain, x, plot, Qt::white).size() > plot.height() * 9 / 10);
 }
 
 QTEST_MAIN(ConditionTest)

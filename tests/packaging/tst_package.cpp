@@ -383,9 +383,11 @@ void PackageTest::icons()
 void PackageTest::manualCoversEveryTopic_data()
 {
     QTest::addColumn<QString>("heading");
-    for (const char* heading : { "Installation", "Connecting the meter", "Recording readings",
-             "Measurement items", "Downloading the meter's memory", "Setting the meter's clock",
-             "Exports", "Options", "The settings file" })
+    for (const char* heading :
+        { "Installation", "Connecting the meter", "Recording readings", "Measurement items",
+            "Downloading the meter's memory", "Setting the meter's clock", "Exports", "Options",
+            "The settings file", "Machine condition: zones, alarm levels and statistics",
+            "Item properties", "Severity zones and machine classes", "Alarm levels" })
         QTest::newRow(heading) << QString::fromLatin1(heading);
 }
 

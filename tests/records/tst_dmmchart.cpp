@@ -4,8 +4,11 @@
 #include "coalescingtimer.h"
 #include "dmmchart.h"
 #include "dmmdata.h"
+#include "itemdata.h"
+#include "itemproperties.h"
 #include "nicestep.h"
 #include "plotmargins.h"
+#include "zonecolors.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -113,6 +116,38 @@ QImage lineMask(const QImage& image)
     return mask;
 }
 
+// Pixels within 2 of colour in each channel (the tints are blends, rounded either way).
+int countNear(const QImage& image, const QColor& colour, const QRect& area)
+{
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            n += qAbs(c.red() - colour.red()) <= 2 && qAbs(c.green() - colour.green()) <= 2
+                && qAbs(c.blue() - colour.blue()) <= 2;
+        }
+    }
+    return n;
+}
+
+// A zone's tint as it looks over the white chart: the translucent colour blended by hand.
+QColor tintOverWhite(SeverityZones::Zone zone)
+{
+    const QColor t = ZoneColors::tint(zone);
+    const double a = t.alpha() / 255.0;
+    return QColor(qRound(255 * (1 - a) + t.red() * a), qRound(255 * (1 - a) + t.green() * a),
+        qRound(255 * (1 - a) + t.blue() * a));
+}
+
+// The widget row of value on the chart's scale for these values (a 1000 x 600 chart).
+int rowOf(const QList<double>& values, double value)
+{
+    const ChartScale scale = scaleFor(values);
+    const ChartGrid grid = ChartGrid::place(scale, QRect(60, 40, 920, 520), values.size());
+    return int(grid.base - scale.yScale * value);
+}
+
 // Pixels tinted like the indicator text (anti-aliased glyphs are not the exact colour).
 int countBluish(const QImage& image, const QRect& area)
 {
@@ -169,6 +204,10 @@ private slots:
     void pictureShowsPointsBeforeTheRepaint();
     void valueLabelsDiffer_data();
     void valueLabelsDiffer();
+    void zoneBands_data();
+    void zoneBands();
+    void levelLines_data();
+    void levelLines();
 };
 
 void DMMChartTest::niceSteps_data()
@@ -1016,6 +1055,181 @@ void DMMChartTest::valueLabelsDiffer()
     QCOMPARE(QSet<QString>(labels.cbegin(), labels.cend()).size(), labels.size());
     // Never fewer decimals than asked for.
     QVERIFY(grid.valueLabel(0, false, decimals).startsWith(QString::number(0.0, 'f', decimals)));
+}
+
+void DMMChartTest::zoneBands_data()
+{
+    QTest::addColumn<int>("machineClass");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("detection");
+    QTest::addColumn<QString>("band");
+    QTest::addColumn<QList<double>>("values"); // the line; it sets the value axis
+    QTest::addColumn<QList<double>>("samples"); // values whose rows are looked at
+    QTest::addColumn<QList<int>>("zones"); // the band expected at each, NotGraded for none
+
+    const QList<double> mms { 0, 10, 5 };
+    const QList<double> cms { 0, 1, 0.5 };
+    const int A = SeverityZones::A, B = SeverityZones::B, C = SeverityZones::C,
+              D = SeverityZones::D, none = SeverityZones::NotGraded;
+    // Class II: A/B 1.12, B/C 2.8, C/D 7.1 mm/s; a value on a boundary is in the lower zone.
+    QTest::newRow("class II, mm/s")
+        << int(SeverityZones::Part1ClassII) << "mm/s"
+        << "Vrms"
+        << "10-1kHz" << mms << QList<double> { 0.5, 1.0, 1.3, 2.6, 2.8, 3.0, 7.0, 7.3, 10.5 }
+        << QList<int> { A, A, B, B, B, C, C, D, D };
+    QTest::newRow("class II, cm/s: limits divided by ten")
+        << int(SeverityZones::Part1ClassII) << "cm/s"
+        << "Vrms"
+        << "10-1kHz" << cms
+        << QList<double> { 0.05, 0.10, 0.125, 0.26, 0.28, 0.30, 0.70, 0.73, 1.0 }
+        << QList<int> { A, A, B, B, B, C, C, D, D };
+    QTest::newRow("group 2 rigid, cm/s")
+        << int(SeverityZones::Part3Group2Rigid) << "cm/s"
+        << "Vrms"
+        << "10-1kHz" << cms << QList<double> { 0.12, 0.16, 0.26, 0.30, 0.43, 0.47 }
+        << QList<int> { A, B, B, C, C, D };
+    // The value axis follows the readings: zone D of class IV lies above it.
+    QTest::newRow("class IV, mm/s: bands beyond the axis are cut")
+        << int(SeverityZones::Part1ClassIV) << "mm/s"
+        << "Vrms"
+        << "10-1kHz" << mms << QList<double> { 2.0, 3.0, 7.0, 7.3, 10.8 }
+        << QList<int> { A, B, B, C, C };
+    const QList<double> samples { 0.5, 2.0, 5.0, 9.0 };
+    const QList<int> noBands { none, none, none, none };
+    QTest::newRow("no class") << int(SeverityZones::NoClass) << "mm/s"
+                              << "Vrms"
+                              << "10-1kHz" << mms << samples << noBands;
+    QTest::newRow("peak detection") << int(SeverityZones::Part1ClassII) << "mm/s"
+                                    << "Ap"
+                                    << "10-1kHz" << mms << samples << noBands;
+    QTest::newRow("other band") << int(SeverityZones::Part1ClassII) << "mm/s"
+                                << "Vrms"
+                                << "10-10kHz" << mms << samples << noBands;
+    QTest::newRow("acceleration") << int(SeverityZones::Part1ClassII) << "m/S2"
+                                  << "Vrms"
+                                  << "10-1kHz" << mms << samples << noBands;
+    QTest::newRow("displacement") << int(SeverityZones::Part1ClassII) << "mm"
+                                  << "Vrms"
+                                  << "10-1kHz" << mms << samples << noBands;
+}
+
+void DMMChartTest::zoneBands()
+{
+    QFETCH(int, machineClass);
+    QFETCH(QString, unit);
+    QFETCH(QString, detection);
+    QFETCH(QString, band);
+    QFETCH(QList<double>, values);
+    QFETCH(QList<double>, samples);
+    QFETCH(QList<int>, zones);
+
+    // The item's readings tell the unit, detection and band, as the window passes them on.
+    ItemData item(QStringLiteral("Pump"), ItemData::LiveMeasure);
+    ItemProperties properties;
+    properties.machineClass = SeverityZones::MachineClass(machineClass);
+    item.setProperties(properties);
+    item.setUnitText(unit);
+    QVERIFY(ChartZones::of(&item).isEmpty()); // no reading yet: nothing to grade
+    for (double v : values) {
+        auto* reading = new DmmData;
+        reading->addValue(v);
+        reading->addText(QString::number(v));
+        reading->setUnit(2, unit);
+        reading->setDetection(detection);
+        reading->setBand(band);
+        item.appendReading(reading);
+    }
+
+    DMMChart chart;
+    prepare(chart);
+    chart.appendReadings(item.readings());
+    const QImage plain = chart.picture();
+    chart.setZones(ChartZones::of(&item));
+    const QImage image = chart.picture();
+    // The line ends at x 673; right of it the rows show only the bands and dotted grid lines.
+    for (int i = 0; i < samples.size(); ++i) {
+        const int y = rowOf(values, samples.at(i));
+        const QRect row(700, y, 270, 1);
+        const auto zone = SeverityZones::Zone(zones.at(i));
+        const QColor expected
+            = zone == SeverityZones::NotGraded ? QColor(Qt::white) : tintOverWhite(zone);
+        QVERIFY2(countNear(image, expected, row) >= 130,
+            qPrintable(QStringLiteral("%1 at row %2").arg(samples.at(i)).arg(y)));
+    }
+    if (zones.contains(SeverityZones::NotGraded))
+        QCOMPARE(image, plain);
+    // Behind the line, never over it: as many line pixels as without bands.
+    QCOMPARE(countColour(image, lineColour), countColour(plain, lineColour));
+}
+
+void DMMChartTest::levelLines_data()
+{
+    QTest::addColumn<double>("alert"); // NaN: not set
+    QTest::addColumn<double>("danger");
+    QTest::addColumn<bool>("alertShown");
+    QTest::addColumn<bool>("dangerShown");
+    // The line of 0, 10, 5 sets the axis to -1.1 .. 11.
+    QTest::newRow("both inside") << 6.0 << 8.0 << true << true;
+    QTest::newRow("danger above the axis") << 6.0 << 20.0 << true << false;
+    QTest::newRow("alert below the axis") << -3.0 << 9.5 << false << true;
+    QTest::newRow("close together") << 6.0 << 6.2 << true << true;
+    QTest::newRow("none") << qQNaN() << qQNaN() << false << false;
+}
+
+void DMMChartTest::levelLines()
+{
+    QFETCH(double, alert);
+    QFETCH(double, danger);
+    QFETCH(bool, alertShown);
+    QFETCH(bool, dangerShown);
+    const QList<double> values { 0, 10, 5 };
+    DMMChart chart;
+    prepare(chart);
+    chart.setUnitText(QStringLiteral("mm/s"));
+    fill(chart, values);
+    const QImage plain = chart.picture();
+    ChartZones zones;
+    if (!qIsNaN(alert))
+        zones.alertLevel = alert;
+    if (!qIsNaN(danger))
+        zones.dangerLevel = danger;
+    chart.setZones(zones);
+    QCOMPARE(chart.zones(), zones);
+    const QImage image = chart.picture();
+
+    const QRect plot = chart.plotRect();
+    const struct
+    {
+        double level;
+        bool shown;
+        QColor colour;
+    } levels[] = { { alert, alertShown, ZoneColors::alert() },
+        { danger, dangerShown, ZoneColors::danger() } };
+    for (const auto& level : levels) {
+        if (!level.shown) {
+            QCOMPARE(countColour(image, level.colour), 0);
+            continue;
+        }
+        // A line across the plot at the level's row, and a label near its right end.
+        // The readings' line crosses over it.
+        const int y = rowOf(values, level.level);
+        const QRect row(plot.left(), y, plot.width(), 1);
+        const int onRow = countColour(image, level.colour, row);
+        QCOMPARE(onRow, plot.width() - countColour(image, lineColour, row));
+        QCOMPARE(countColour(image, level.colour), onRow);
+        const QRect label(plot.right() - 120, y - 20, 120, 41);
+        QVERIFY(countColour(image, Qt::white, label) < countColour(plain, Qt::white, label) - 20);
+    }
+    if (!alertShown && !dangerShown)
+        QCOMPARE(image, plain);
+
+    // The saved picture is the picture shown, levels included.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("chart.png"));
+    QVERIFY(chart.savePicture(path));
+    QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32),
+        image.convertToFormat(QImage::Format_RGB32));
 }
 
 QTEST_MAIN(DMMChartTest)

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -40,6 +41,7 @@
 #include <QUrl>
 #include <QtMath>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -47,11 +49,10 @@ namespace {
 // Fixed times, so that the manual is the same from build to build.
 const QDateTime firstReading(QDate(2026, 3, 14), QTime(9, 30, 0));
 
-DmmData* reading(int i)
+DmmData* velocityReading(const QDateTime& time, double value)
 {
-    const double value = 2.5 + 1.8 * qSin(i / 6.0) * qExp(-i / 60.0) + 0.05 * (i % 3);
     auto* d = new DmmData;
-    d->setDateTime(firstReading.addSecs(i));
+    d->setDateTime(time);
     d->addText(QString::number(value, 'f', 2).rightJustified(5));
     d->addValue(value);
     d->setUnit(2, QStringLiteral("cm/s"));
@@ -59,6 +60,23 @@ DmmData* reading(int i)
     d->setBand(QStringLiteral("10-1kHz"));
     d->setBattery(3);
     return d;
+}
+
+DmmData* reading(int i)
+{
+    return velocityReading(
+        firstReading.addSecs(i), 2.5 + 1.8 * qSin(i / 6.0) * qExp(-i / 60.0) + 0.05 * (i % 3));
+}
+
+// A fan motor's bearing in the velocity range of a class II machine, in cm/s: mostly zone B and
+// C, rising into the alert level now and then.
+DmmData* fanReading(int i)
+{
+    const double value
+        = std::round(
+              (0.40 + 0.18 * qSin(i / 4.0) + 0.06 * qSin(i * 1.3) + 0.04 * qSin(i / 23.0)) * 100.0)
+        / 100.0;
+    return velocityReading(firstReading.addSecs(600 + i), value);
 }
 
 // Lets layouts settle and paint before a picture is taken.
@@ -161,6 +179,32 @@ QMap<QString, QImage> takeScreenshots(const QString& pictureFolder)
         }
         qDeleteAll(headers);
     }
+
+    // A graded item: the zone bands and level lines in the chart, the badge beside the readout
+    // and the statistics panel.
+    QMetaObject::invokeMethod(&w, "newItem", Qt::DirectConnection,
+        Q_ARG(QString, QStringLiteral("Fan DE")), Q_ARG(ItemData::DataType, ItemData::LiveMeasure));
+    if (ItemData* fan = table ? table->shownItem() : nullptr) {
+        ItemProperties properties;
+        properties.machineClass = SeverityZones::Part1ClassII;
+        properties.alertLevel = 0.55;
+        properties.dangerLevel = 0.65;
+        properties.note = QStringLiteral("Fan motor, drive end, horizontal");
+        fan->setProperties(properties);
+    }
+    if (auto* dock = w.findChild<QDockWidget*>(QStringLiteral("statisticsDock")))
+        dock->show();
+    w.resize(1320, 660);
+    QMetaObject::invokeMethod(&w, "on_actionStart_triggered", Qt::DirectConnection);
+    for (int i = 0; i < 90; ++i) {
+        const DmmData* d = fanReading(i);
+        QMetaObject::invokeMethod(
+            &w, "slotDmmDisplay", Qt::DirectConnection, Q_ARG(const DmmData*, d));
+    }
+    QMetaObject::invokeMethod(&w, "on_actionStop_triggered", Qt::DirectConnection);
+    QMetaObject::invokeMethod(&w, "refreshStatistics", Qt::DirectConnection);
+    QMetaObject::invokeMethod(&w, "updateStatus", Qt::DirectConnection);
+    shots.insert(QStringLiteral("zones.png"), picture(w));
 
     dlgSyncTime clock(QDateTime(QDate(2026, 3, 14), QTime(9, 45, 0)), &w);
     clock.show();
