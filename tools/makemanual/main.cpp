@@ -64,8 +64,10 @@ DmmData* velocityReading(const QDateTime& time, double value)
 
 DmmData* reading(int i)
 {
-    return velocityReading(
-        firstReading.addSecs(i), 2.5 + 1.8 * qSin(i / 6.0) * qExp(-i / 60.0) + 0.05 * (i % 3));
+    // A machine settling after a start: 1 to 4.5 mm/s RMS, zones A to C of a class II machine.
+    return velocityReading(firstReading.addSecs(i),
+        std::round((0.25 + 0.18 * qSin(i / 6.0) * qExp(-i / 60.0) + 0.005 * (i % 3)) * 100.0)
+            / 100.0);
 }
 
 // A fan motor's bearing in the velocity range of a class II machine, in cm/s: mostly zone B and
@@ -139,8 +141,8 @@ QMap<QString, QImage> takeScreenshots(const QString& pictureFolder)
     if (item) {
         ItemProperties properties = item->properties();
         properties.machineClass = SeverityZones::Part1ClassII;
-        properties.alertLevel = 3.5;
-        properties.dangerLevel = 4.0;
+        properties.alertLevel = 0.35;
+        properties.dangerLevel = 0.40;
         properties.note = QStringLiteral("Fan motor, drive end, horizontal");
         item->setProperties(properties);
         QList<ColumnHeader*> headers;
