@@ -545,7 +545,8 @@ void DMMChart::drawZoneBands(QPainter& painter, const QRect& plot)
         return;
     const SeverityZones::Limits& l = *shownZones.limits;
     // A value on a boundary belongs to the lower zone, and so does the boundary's row. Zone A
-    // reaches down to the plot's bottom and zone D up to its top.
+    // starts at zero (an RMS value is never negative) and zone D reaches up to the plot's top.
+    const int rowZero = valueRow(0.0);
     const int rowAB = valueRow(l.ab);
     const int rowBC = valueRow(l.bc);
     const int rowCD = valueRow(l.cd);
@@ -555,7 +556,7 @@ void DMMChart::drawZoneBands(QPainter& painter, const QRect& plot)
         int top;
         int bottom;
     } bands[] = {
-        { SeverityZones::A, rowAB, plot.bottom() },
+        { SeverityZones::A, rowAB, rowZero },
         { SeverityZones::B, rowBC, rowAB - 1 },
         { SeverityZones::C, rowCD, rowBC - 1 },
         { SeverityZones::D, plot.top(), rowCD - 1 },
