@@ -816,9 +816,8 @@ void Widget::reloadActiveItem()
     dataModel->showItem(active);
     ui->tv->followLastRow();
 
-    ui->chart->clear();
     ui->chart->setDecimals(Recorder::decimalsForItem(active));
-    ui->chart->appendReadings(active->readings(), 0);
+    ui->chart->showItem(active);
     showZones();
 }
 

@@ -108,7 +108,7 @@ Qt::ItemFlags DataModel::flags(const QModelIndex& index) const
     return QAbstractTableModel::flags(index);
 }
 
-int DataModel::appendReading(const DmmData* reading)
+int DataModel::appendReading(DmmData* reading)
 {
     if (!reading)
         return rows.size();
@@ -130,9 +130,7 @@ int DataModel::setReadings(const QList<DmmData*>& readings)
         followOwnerOf(readings.first());
     beginInsertRows(QModelIndex(), first, first + readings.size() - 1);
     // Meant for an empty table; appending keeps the announced rows true if it is not.
-    rows.reserve(first + readings.size());
-    for (const DmmData* r : readings)
-        rows.append(r);
+    rows += readings;
     endInsertRows();
     return rows.size();
 }
@@ -153,16 +151,19 @@ const DmmData* DataModel::reading(int row) const
 
 void DataModel::showItem(ItemData* item)
 {
-    clear();
+    // One reset rather than removing the old rows and inserting the new: the views then build
+    // their rows once, instead of moving what follows each announced span.
+    beginResetModel();
     follow(item);
-    if (item)
-        setReadings(item->readings());
+    rows = item ? item->readings() : QList<DmmData*>();
+    endResetModel();
 }
 
 void DataModel::addReading(ItemData* item, const DmmData* reading)
 {
-    if (item && item == shown)
-        appendReading(reading);
+    // The item's own pointer: the row list holds the readings as the item does.
+    if (item && item == shown && reading && item->lastReading() == reading)
+        appendReading(item->readings().last());
 }
 
 void DataModel::follow(ItemData* item)

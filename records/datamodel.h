@@ -25,7 +25,7 @@ public:
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    int appendReading(const DmmData* reading);
+    int appendReading(DmmData* reading);
     int setReadings(const QList<DmmData*>& readings);
     void clear();
 
@@ -44,7 +44,8 @@ private:
     void followOwnerOf(const DmmData* reading);
     void forgetItem();
 
-    QList<const DmmData*> rows;
+    // Shares the item's list while neither grows: showing an item copies no pointer.
+    QList<DmmData*> rows;
     QList<ColumnHeader*> headers;
     ItemData* shown = nullptr;
 };

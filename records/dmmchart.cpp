@@ -1,6 +1,7 @@
 #include "dmmchart.h"
 
 #include "coalescingtimer.h"
+#include "itemdata.h"
 #include "zonecolors.h"
 
 #include <QFontMetrics>
@@ -83,6 +84,8 @@ DMMChart::DMMChart(QWidget* parent)
 DMMChart::~DMMChart()
 {
     qDeleteAll(lines);
+    for (const auto& hidden : qAsConst(hiddenLines))
+        delete hidden.second;
 }
 
 void DMMChart::appendPoint(ChartPoint* point, int line)
@@ -91,6 +94,8 @@ void DMMChart::appendPoint(ChartPoint* point, int line)
     const std::unique_ptr<ChartPoint> owned(point);
     if (!point || line < 0 || line >= lines.size())
         return;
+    if (line == 0)
+        lineChanged(nullptr);
     lines.at(line)->append(*point);
     pointsAdded();
 }
@@ -98,6 +103,8 @@ void DMMChart::appendPoint(ChartPoint* point, int line)
 void DMMChart::appendPoints(const QList<ChartPoint*>& points, int line)
 {
     if (line >= 0 && line < lines.size()) {
+        if (line == 0 && !points.isEmpty())
+            lineChanged(nullptr);
         ChartLine* target = lines.at(line);
         target->reserve(points.size());
         for (const ChartPoint* p : points) {
@@ -113,6 +120,8 @@ void DMMChart::appendReadings(const QList<DmmData*>& readings, int line)
 {
     if (line < 0 || line >= lines.size())
         return;
+    if (line == 0 && !readings.isEmpty())
+        lineChanged(nullptr);
     ChartLine* target = lines.at(line);
     target->reserve(readings.size());
     for (const DmmData* reading : readings)
@@ -124,8 +133,101 @@ void DMMChart::appendReading(const DmmData* reading, int line)
 {
     if (!reading || line < 0 || line >= lines.size())
         return;
+    if (line == 0)
+        lineChanged(reading);
     lines.at(line)->append(reading);
     pointsAdded();
+}
+
+void DMMChart::lineChanged(const DmmData* appended)
+{
+    // Line 0 stays the item's only while it grows by the item's next reading.
+    if (!lineItem)
+        return;
+    const int next = lines.first()->size();
+    if (!appended || next >= lineItem->readingCount() || lineItem->readings().at(next) != appended)
+        lineItem = nullptr;
+}
+
+void DMMChart::showItem(const ItemData* item)
+{
+    {
+        QMutexLocker lock(&mutex);
+        if (item != lineItem || !item) {
+            ChartLine* next = item ? takeHiddenLine(item) : nullptr;
+            ChartLine* shown = lines.first();
+            if (lineItem) {
+                hiddenLines.append({ lineItem, shown });
+                if (!next)
+                    next = new ChartLine(this);
+            } else if (next) {
+                delete shown;
+            } else {
+                // Its columns keep their capacity for the next item's points.
+                shown->clear();
+                next = shown;
+            }
+            lines[0] = next;
+            lineItem = item;
+            if (item)
+                follow(item);
+            trimHiddenLines();
+        }
+        if (item) {
+            // Items only ever grow, or clear all their readings: what the line lacks is the end.
+            const QList<DmmData*> readings = item->readings();
+            ChartLine* line = lines.first();
+            line->reserve(readings.size() - line->size());
+            for (int i = line->size(); i < readings.size(); ++i)
+                line->append(readings.at(i));
+        }
+    }
+    resetView();
+}
+
+ChartLine* DMMChart::takeHiddenLine(const ItemData* item)
+{
+    for (int i = 0; i < hiddenLines.size(); ++i) {
+        if (hiddenLines.at(i).first == item)
+            return hiddenLines.takeAt(i).second;
+    }
+    return nullptr;
+}
+
+void DMMChart::trimHiddenLines()
+{
+    // About 17 bytes a point: a day of readings at the line rate, some 150 MB, stays at hand.
+    constexpr qint64 HiddenPointBudget = 24 * 3600 * 100;
+    qint64 total = 0;
+    for (const auto& hidden : qAsConst(hiddenLines))
+        total += hidden.second->size();
+    while (!hiddenLines.isEmpty() && total > HiddenPointBudget) {
+        const auto oldest = hiddenLines.takeFirst();
+        total -= oldest.second->size();
+        delete oldest.second;
+        if (oldest.first != lineItem)
+            disconnect(oldest.first, nullptr, this, nullptr);
+    }
+}
+
+void DMMChart::follow(const ItemData* item)
+{
+    disconnect(item, nullptr, this, nullptr);
+    connect(item, &ItemData::readingsAboutToBeCleared, this, [this, item] { forgetItem(item); });
+    connect(item, &QObject::destroyed, this, [this, item] { forgetItem(item); });
+}
+
+void DMMChart::forgetItem(const QObject* item)
+{
+    // A cleared or deleted item's points are stale; line 0 keeps them until it is cleared or
+    // shows another item, as before.
+    disconnect(item, nullptr, this, nullptr);
+    if (lineItem == item)
+        lineItem = nullptr;
+    for (int i = hiddenLines.size() - 1; i >= 0; --i) {
+        if (hiddenLines.at(i).first == item)
+            delete hiddenLines.takeAt(i).second;
+    }
 }
 
 void DMMChart::pointsAdded()
@@ -143,7 +245,13 @@ void DMMChart::clear()
         for (ChartLine* line : qAsConst(lines))
             line->clear();
     }
-    // The zoom named indexes of the points just deleted: return to the full view.
+    // Line 0 stays its item's: it now holds none of the item's readings, a true start.
+    resetView();
+}
+
+void DMMChart::resetView()
+{
+    // The zoom named indexes of points no longer shown: return to the full view.
     zoom.reset();
     zoom.fit(0);
     shownAtRedraw = 0;

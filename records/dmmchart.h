@@ -22,6 +22,7 @@
 
 class CoalescingTimer;
 class DmmData;
+class ItemData;
 class QTimer;
 
 // The trend chart: readings as a line over arrival order, a self-scaling value axis, time labels,
@@ -43,6 +44,9 @@ public:
     void appendReadings(const QList<DmmData*>& readings, int line = 0);
     // One reading's point, the same way.
     void appendReading(const DmmData* reading, int line = 0);
+    // Line 0 shows the readings of item, in the full view: the line kept from when the item was
+    // last shown, brought up to date with what the item stored since, or encoded afresh.
+    void showItem(const ItemData* item);
     void clear();
     void setLeftMargin(int margin);
     void setBottomMargin(int margin);
@@ -110,9 +114,20 @@ private:
     void drawBand(QPainter& painter);
     void drawIndicator(QPainter& painter);
     QPoint clampToPlot(const QPoint& pos) const;
+    void resetView();
+    void lineChanged(const DmmData* appended);
+    ChartLine* takeHiddenLine(const ItemData* item);
+    void trimHiddenLines();
+    void follow(const ItemData* item);
+    void forgetItem(const QObject* item);
 
     PlotMargins plotMargins { 60, 40, 20, 40 };
     QList<ChartLine*> lines;
+    // The item whose first pointCount() readings line 0 holds; none when it holds other points.
+    const ItemData* lineItem = nullptr;
+    // Lines of items shown before, the least recently shown first: showing one of them again
+    // encodes only the readings stored since. Cleared or deleted items take theirs along.
+    QList<QPair<const ItemData*, ChartLine*>> hiddenLines;
     // Images rather than pixmaps: the line pass writes its pixel columns straight into them. The
     // line layer holds the background (axes, grid, labels, titles) and the lines.
     QImage lineLayer;

@@ -97,6 +97,15 @@ void DataModelTest::passesModelTester()
     model->removeRows(4, 10);
     QCOMPARE(model->rowCount(), 4);
     QCOMPARE(model->rowCount(model->index(0, 0)), 0);
+    // Shown whole again; a reading the item stores is a row only once it is announced.
+    model->showItem(&item);
+    QCOMPARE(model->rowCount(), 5);
+    DmmData* next = reading("5");
+    item.appendReading(next);
+    QCOMPARE(model->rowCount(), 5);
+    model->addReading(&item, next);
+    QCOMPARE(model->rowCount(), 6);
+    QCOMPARE(model->index(5, 3).data().toString(), QStringLiteral("5"));
     item.clearReadings();
     QCOMPARE(model->rowCount(), 0);
 }

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtMath>
@@ -20,6 +21,7 @@
 
 #include <climits>
 #include <cmath>
+#include <memory>
 
 Q_DECLARE_METATYPE(PlotMargins)
 
@@ -202,6 +204,8 @@ private slots:
     void overRangeBreaksTheLine_data();
     void overRangeBreaksTheLine();
     void pictureShowsPointsBeforeTheRepaint();
+    void reshownItemMatchesFreshChart_data();
+    void reshownItemMatchesFreshChart();
     void valueLabelsDiffer_data();
     void valueLabelsDiffer();
     void zoneBands_data();
@@ -1025,6 +1029,94 @@ void DMMChartTest::pictureShowsPointsBeforeTheRepaint()
         all.picture().convertToFormat(QImage::Format_RGB32));
     repaint->flush();
     QVERIFY(!repaint->isPending());
+}
+
+namespace {
+// count readings of unit into item, a wave around level, a second apart from first on.
+void store(ItemData* item, int first, int count, const QString& unit, double level)
+{
+    for (int i = first; i < first + count; ++i) {
+        auto* reading = new DmmData;
+        reading->setDateTime(start.addSecs(i));
+        const double value = level + std::sin(i / 7.0);
+        reading->addValue(value);
+        reading->addText(QString::number(value, 'f', 2));
+        reading->setUnit(2, unit);
+        item->appendReading(reading);
+    }
+}
+}
+
+void DMMChartTest::reshownItemMatchesFreshChart_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("readings stored while hidden") << "append";
+    QTest::newRow("live reading while shown, more while hidden") << "live";
+    QTest::newRow("readings cleared") << "clear";
+    QTest::newRow("cleared and refilled in another unit") << "unit";
+    QTest::newRow("a point not of the item while shown") << "foreign point";
+    QTest::newRow("chart cleared while shown") << "chart cleared";
+    QTest::newRow("another item deleted, a new one shown") << "delete";
+}
+
+void DMMChartTest::reshownItemMatchesFreshChart()
+{
+    QFETCH(QString, change);
+    auto a = std::make_unique<ItemData>(QStringLiteral("A"), ItemData::LiveMeasure);
+    // B lives in place, so that an item made after B is deleted takes its address, as the
+    // allocator may well give it.
+    alignas(ItemData) unsigned char place[sizeof(ItemData)];
+    ItemData* inPlace = new (place) ItemData(QStringLiteral("B"), ItemData::LiveMeasure);
+    const auto destroyInPlace = qScopeGuard([&inPlace] { inPlace->~ItemData(); });
+    ItemData* b = inPlace;
+    store(a.get(), 0, 300, QStringLiteral("cm/s"), 3.0);
+    store(b, 1000, 200, QStringLiteral("cm/s"), 8.0);
+    DMMChart chart;
+    prepare(chart);
+    chart.showItem(a.get());
+    if (change == QLatin1String("live")) {
+        store(a.get(), 300, 1, QStringLiteral("cm/s"), 3.0);
+        chart.appendReading(a->lastReading(), 0);
+    } else if (change == QLatin1String("foreign point")) {
+        chart.appendPoint(point(300, 50.0), 0);
+    } else if (change == QLatin1String("chart cleared")) {
+        chart.clear();
+        chart.appendReading(a->readings().first(), 0);
+    }
+    chart.showItem(b);
+    chart.picture();
+
+    ItemData* reshown = a.get();
+    if (change == QLatin1String("append") || change == QLatin1String("live")) {
+        store(a.get(), a->readingCount(), 150, QStringLiteral("cm/s"), 4.0);
+    } else if (change == QLatin1String("clear")) {
+        a->clearReadings();
+    } else if (change == QLatin1String("unit")) {
+        a->clearReadings();
+        store(a.get(), 0, 120, QStringLiteral("mm/s"), 30.0);
+    } else if (change == QLatin1String("delete")) {
+        chart.showItem(a.get());
+        inPlace->~ItemData();
+        inPlace = new (place) ItemData(QStringLiteral("C"), ItemData::LiveMeasure);
+        store(inPlace, 5000, 80, QStringLiteral("in/s"), 1.0);
+        reshown = inPlace;
+    }
+    chart.showItem(reshown);
+
+    DMMChart fresh;
+    prepare(fresh);
+    fresh.appendReadings(reshown->readings(), 0);
+    QCOMPARE(chart.pointCount(), reshown->readingCount());
+    QCOMPARE(chart.picture(), fresh.picture());
+    for (int i : { 0, reshown->readingCount() / 2, reshown->readingCount() - 1 }) {
+        const std::optional<ChartPoint> shown = chart.point(i);
+        const std::optional<ChartPoint> expected = fresh.point(i);
+        QCOMPARE(bool(shown), bool(expected));
+        if (shown) {
+            QCOMPARE(shown->time, expected->time);
+            QCOMPARE(shown->label, expected->label);
+        }
+    }
 }
 
 void DMMChartTest::valueLabelsDiffer_data()
