@@ -81,10 +81,12 @@ int fail(const char* what)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString mosquitto = QStandardPaths::findExecutable(QStringLiteral("mosquitto"), { "/usr/sbin", "/usr/bin" });
+    const QString mosquitto
+        = QStandardPaths::findExecutable(QStringLiteral("mosquitto"), { "/usr/sbin", "/usr/bin" });
     const QString subscriber = QStandardPaths::findExecutable(QStringLiteral("mosquitto_sub"));
     if (mosquitto.isEmpty() || subscriber.isEmpty())
-        return fail("mosquitto and mosquitto_sub are not installed (scripts/deps.sh installs them)");
+        return fail(
+            "mosquitto and mosquitto_sub are not installed (scripts/deps.sh installs them)");
     QTemporaryDir dir;
     if (!dir.isValid())
         return fail("no temporary folder");
@@ -118,8 +120,8 @@ int main(int argc, char* argv[])
     QProcess sub;
     sub.setStandardOutputFile(received);
     sub.start(QStringLiteral("stdbuf"),
-        { "-oL", subscriber, "-h", "127.0.0.1", "-p", QString::number(port), "-q", "1", "-d",
-            "-t", "bench/+/reading", "-F", "%U %p" });
+        { "-oL", subscriber, "-h", "127.0.0.1", "-p", QString::number(port), "-q", "1", "-d", "-t",
+            "bench/+/reading", "-F", "%U %p" });
     QFile output(received);
     QElapsedTimer subscribing;
     subscribing.start();
