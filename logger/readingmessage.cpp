@@ -116,6 +116,15 @@ void appendTime(QByteArray& out, const QDateTime& dateTime)
 
 namespace ReadingMessage {
 
+QDateTime fixedOffset(const QDateTime& dateTime)
+{
+    if (dateTime.timeSpec() != Qt::LocalTime || !dateTime.isValid())
+        return dateTime;
+    const int offset = offsetFromUtc(dateTime);
+    const qint64 wallMs = QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch();
+    return QDateTime::fromMSecsSinceEpoch(wallMs - offset * 1000LL, Qt::OffsetFromUTC, offset);
+}
+
 QString time(const QDateTime& dateTime)
 {
     QByteArray text;

@@ -151,6 +151,10 @@ void LoggerPartsTest::localTime()
     reading->setDateTime(utc.toLocalTime());
     const QJsonObject object = QJsonDocument::fromJson(ReadingMessage::json(*reading)).object();
     QTEST(object.value("time").toString(), "time");
+    // Pinned to its offset, as the outputs get it: the same instant, shown the same.
+    const QDateTime fixed = ReadingMessage::fixedOffset(reading->dateTime());
+    QCOMPARE(fixed.toMSecsSinceEpoch(), utc.toMSecsSinceEpoch());
+    QTEST(ReadingMessage::time(fixed), "time");
 }
 
 void LoggerPartsTest::queueDropsTheOldest()
