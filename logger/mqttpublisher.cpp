@@ -187,9 +187,12 @@ void MqttPublisher::service()
         return;
     // One pass of the library's own loop, which never waits here: reads what the broker sent,
     // writes what is pending, finishes a TLS handshake and keeps the connection alive.
+    inLibraryLoop = true;
     const int rc = mosquitto_loop(client, 0, 1);
+    inLibraryLoop = false;
     if (mosquitto_socket(client) >= 0) {
         updateWriteInterest();
+        drainDeferred();
         return;
     }
     // The library closed the connection (lost, or refused by the broker) and has told why
@@ -197,10 +200,10 @@ void MqttPublisher::service()
     dropSocket();
     if (rc != MOSQ_ERR_SUCCESS) {
         const QString reason = describe(rc);
-        QMetaObject::invokeMethod(
-            this, [this, reason] { handleDisconnect(reason); }, Qt::QueuedConnection);
+        defer([this, reason] { handleDisconnect(reason); });
     }
     scheduleReconnect();
+    drainDeferred();
 }
 
 void MqttPublisher::stopNetwork()
@@ -228,27 +231,44 @@ QString MqttPublisher::describe(int rc)
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
+void MqttPublisher::defer(std::function<void()> handler)
+{
+    deferred.push_back(std::move(handler));
+    // Inside service() they run once the library has returned; from any other call into it
+    // (the end's disconnect), on the next turn of the event loop.
+    if (!inLibraryLoop && !drainPosted) {
+        drainPosted = true;
+        QMetaObject::invokeMethod(this, &MqttPublisher::drainDeferred, Qt::QueuedConnection);
+    }
+}
+
+void MqttPublisher::drainDeferred()
+{
+    drainPosted = false;
+    while (!deferred.empty()) {
+        const std::function<void()> handler = std::move(deferred.front());
+        deferred.pop_front();
+        handler();
+    }
+}
+
 void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, rc] { publisher->handleConnect(rc); }, Qt::QueuedConnection);
+    publisher->defer([publisher, rc] { publisher->handleConnect(rc); });
 }
 
 void MqttPublisher::onDisconnect(mosquitto*, void* self, int rc)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
     const QString reason = rc == 0 ? QStringLiteral("disconnected") : describe(rc);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, reason] { publisher->handleDisconnect(reason); },
-        Qt::QueuedConnection);
+    publisher->defer([publisher, reason] { publisher->handleDisconnect(reason); });
 }
 
 void MqttPublisher::onPublish(mosquitto*, void* self, int mid)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, mid] { publisher->handlePublished(mid); }, Qt::QueuedConnection);
+    publisher->defer([publisher, mid] { publisher->handlePublished(mid); });
 }
 
 void MqttPublisher::handleConnect(int rc)

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <thread>
 
 struct mosquitto;
@@ -83,13 +84,15 @@ private:
     };
     enum class Phase { Running, Draining, SayingOffline, Done };
 
-    // libmosquitto's callbacks, inside its calls on this thread: they only post, so that the
+    // libmosquitto's callbacks, inside its calls on this thread: they only defer, so that the
     // handlers never run inside the library.
     static void onConnect(mosquitto* client, void* self, int rc);
     static void onDisconnect(mosquitto* client, void* self, int rc);
     static void onPublish(mosquitto* client, void* self, int mid);
     static QString describe(int rc);
 
+    void defer(std::function<void()> handler);
+    void drainDeferred();
     void connectToBroker();
     void connectAttemptDone(int rc, const QString& reason);
     void service();
@@ -137,6 +140,9 @@ private:
     bool everConnected = false;
     int attempts = 0;
     bool stopping = false;
+    std::deque<std::function<void()>> deferred;
+    bool inLibraryLoop = false;
+    bool drainPosted = false;
     QSocketNotifier* readNotifier = nullptr;
     QSocketNotifier* writeNotifier = nullptr;
 };
