@@ -9,7 +9,9 @@ bool CsvLog::open(const QString& fileName)
 {
     close();
     error.clear();
+    lines.clear();
     rows = 0;
+    unflushed = 0;
     if (QFileInfo(fileName).isDir())
         return fail(QStringLiteral("it is a folder"));
     file.setFileName(fileName);
@@ -49,11 +51,16 @@ bool CsvLog::open(const QString& fileName)
     return true;
 }
 
+CsvLog::~CsvLog()
+{
+    close();
+}
+
 bool CsvLog::append(const DmmData& reading)
 {
-    const QByteArray line = CsvRow::line(CsvRow::texts(reading, int(rows + 1)));
-    if (file.write(line) != line.size())
-        return fail(file.errorString());
+    if (!file.isOpen())
+        return fail(QStringLiteral("it is not open"));
+    CsvRow::appendReading(lines, reading, int(rows + 1));
     ++rows;
     ++unflushed;
     return true;
@@ -63,6 +70,11 @@ bool CsvLog::flush()
 {
     if (!file.isOpen())
         return true;
+    if (!lines.isEmpty()) {
+        if (file.write(lines) != lines.size())
+            return fail(file.errorString());
+        lines.clear();
+    }
     if (!file.flush())
         return fail(file.errorString());
     unflushed = 0;
@@ -71,8 +83,10 @@ bool CsvLog::flush()
 
 void CsvLog::close()
 {
-    if (file.isOpen())
-        file.close();
+    if (!file.isOpen())
+        return;
+    flush();
+    file.close();
 }
 
 bool CsvLog::fail(const QString& reason)

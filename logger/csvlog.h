@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
@@ -11,10 +12,13 @@ class DmmData;
 class CsvLog
 {
 public:
+    ~CsvLog();
+
     bool open(const QString& fileName);
-    // Into the file's buffer; flush() puts it on the disk.
+    // Into memory; flush() writes the lines gathered since the last one and puts them on the disk.
     bool append(const DmmData& reading);
     bool flush();
+    // Writes what is still gathered.
     void close();
 
     QString fileName() const { return file.fileName(); }
@@ -26,6 +30,7 @@ private:
     bool fail(const QString& reason);
 
     QFile file;
+    QByteArray lines;
     QString error;
     qint64 rows = 0;
     int unflushed = 0;

@@ -207,6 +207,9 @@ void Logger::readingArrived(const DmmData* data)
     if (ending || failure != Clean)
         return;
     ++received;
+    // Each output asks for the offset from UTC again; a local time would look the zone up for
+    // every one of them.
+    reading->setDateTime(ReadingMessage::fixedOffset(reading->dateTime()));
     if (session && !session->append(*reading)) {
         fail(QStringLiteral("the session file %1 cannot be written: %2")
                  .arg(options.sessionFile, session->errorString()));

@@ -1,18 +1,15 @@
 #include "mqttpublisher.h"
 
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <mosquitto.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace {
-
-// After a connection attempt that libmosquitto gave up on, the next one follows this much later.
-constexpr int RetryMs = 2000;
 
 QByteArray utf8(const QString& text)
 {
@@ -41,6 +38,8 @@ MqttPublisher::MqttPublisher(const Settings& settings, QObject* parent)
     , queue(settings.queueCapacity)
     , resendTimer(new QTimer(this))
     , finishTimer(new QTimer(this))
+    , housekeeping(new QTimer(this))
+    , reconnectTimer(new QTimer(this))
 {
     resendTimer->setSingleShot(true);
     resendTimer->setInterval(ResendMs);
@@ -52,6 +51,10 @@ MqttPublisher::MqttPublisher(const Settings& settings, QObject* parent)
         else
             complete();
     });
+    housekeeping->setInterval(HousekeepingMs);
+    connect(housekeeping, &QTimer::timeout, this, &MqttPublisher::service);
+    reconnectTimer->setSingleShot(true);
+    connect(reconnectTimer, &QTimer::timeout, this, &MqttPublisher::connectToBroker);
 }
 
 MqttPublisher::~MqttPublisher()
@@ -75,12 +78,9 @@ bool MqttPublisher::start()
         error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    // The queue is filled on this thread while the network thread runs the loop.
-    mosquitto_threaded_set(client, true);
     mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
-    mosquitto_reconnect_delay_set(client, 1, 5, true);
     int rc = MOSQ_ERR_SUCCESS;
     if (!settings.username.isEmpty()) {
         const QByteArray user = utf8(settings.username);
@@ -100,57 +100,127 @@ bool MqttPublisher::start()
         error = describe(rc);
         return false;
     }
-    network = std::thread(&MqttPublisher::run, this);
+    connectToBroker();
     return true;
 }
 
-void MqttPublisher::run()
+void MqttPublisher::connectToBroker()
 {
-    const QByteArray host = utf8(settings.host);
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (stopping)
-                break;
-        }
-        int rc = mosquitto_connect_async(client, host.constData(), settings.port, KeepAliveSeconds);
-        // The loop reconnects by itself after a lost connection; it returns only when told to
-        // stop or after an error it treats as final, which may pass (a name server that was not
-        // yet reachable, a broker that was restarted with another certificate).
-        if (rc == MOSQ_ERR_SUCCESS)
-            rc = mosquitto_loop_forever(client, 1000, 1);
-        const QString reason
-            = rc == MOSQ_ERR_SUCCESS ? QStringLiteral("the connection ended") : describe(rc);
-        std::unique_lock<std::mutex> lock(mutex);
-        if (stopping)
-            break;
+    if (stopping || connector.joinable())
+        return;
+    // Looking the name up may take as long as the name server wants; meanwhile readings keep
+    // coming in, so the attempt runs beside the event loop. It only starts the connection: the
+    // rest of it (TLS, the broker's answer) is served from the event loop like any traffic.
+    connector = std::thread([this, host = utf8(settings.host)] {
+        const int rc
+            = mosquitto_connect_async(client, host.constData(), settings.port, KeepAliveSeconds);
+        const QString reason = rc == MOSQ_ERR_SUCCESS ? QString() : describe(rc);
         QMetaObject::invokeMethod(
-            this, [this, reason] { handleDisconnect(reason); }, Qt::QueuedConnection);
-        if (wake.wait_for(lock, std::chrono::milliseconds(RetryMs), [this] { return stopping; }))
-            break;
+            this, [this, rc, reason] { connectAttemptDone(rc, reason); }, Qt::QueuedConnection);
+    });
+}
+
+void MqttPublisher::connectAttemptDone(int rc, const QString& reason)
+{
+    if (connector.joinable())
+        connector.join();
+    if (stopping)
+        return;
+    if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client) < 0) {
+        handleDisconnect(rc != MOSQ_ERR_SUCCESS ? reason : QStringLiteral("the connection ended"));
+        scheduleReconnect();
+        return;
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    networkDone = true;
-    wake.notify_all();
+    watchSocket();
+    service();
+}
+
+void MqttPublisher::scheduleReconnect()
+{
+    if (stopping)
+        return;
+    // 1 s, 4 s, then every 5 s until the broker answers again.
+    reconnectTimer->start(qMin(5, (attempts + 1) * (attempts + 1)) * 1000);
+    ++attempts;
+}
+
+bool MqttPublisher::isLinked() const
+{
+    return readNotifier != nullptr && !connector.joinable();
+}
+
+void MqttPublisher::watchSocket()
+{
+    const int fd = mosquitto_socket(client);
+    readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(readNotifier, &QSocketNotifier::activated, this, &MqttPublisher::service);
+    writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(writeNotifier, &QSocketNotifier::activated, this, &MqttPublisher::service);
+    housekeeping->start();
+    updateWriteInterest();
+}
+
+void MqttPublisher::dropSocket()
+{
+    housekeeping->stop();
+    for (QSocketNotifier** notifier : { &readNotifier, &writeNotifier }) {
+        if (*notifier) {
+            // Possibly from inside its own signal: it goes once that has returned.
+            (*notifier)->setEnabled(false);
+            (*notifier)->deleteLater();
+            *notifier = nullptr;
+        }
+    }
+}
+
+void MqttPublisher::updateWriteInterest()
+{
+    // Only while the library has something it could not write at once, else the ever writable
+    // socket would wake the loop for nothing.
+    if (writeNotifier)
+        writeNotifier->setEnabled(mosquitto_want_write(client));
+}
+
+void MqttPublisher::service()
+{
+    if (!isLinked())
+        return;
+    // One pass of the library's own loop, which never waits here: reads what the broker sent,
+    // writes what is pending, finishes a TLS handshake and keeps the connection alive.
+    inLibraryLoop = true;
+    const int rc = mosquitto_loop(client, 0, 1);
+    inLibraryLoop = false;
+    if (mosquitto_socket(client) >= 0) {
+        updateWriteInterest();
+        drainDeferred();
+        return;
+    }
+    // The library closed the connection (lost, or refused by the broker) and has told why
+    // through its callback when it knew; a reason of our own covers the rest.
+    dropSocket();
+    if (rc != MOSQ_ERR_SUCCESS) {
+        const QString reason = describe(rc);
+        defer([this, reason] { handleDisconnect(reason); });
+    }
+    scheduleReconnect();
+    drainDeferred();
 }
 
 void MqttPublisher::stopNetwork()
 {
-    if (!network.joinable())
-        return;
-    std::unique_lock<std::mutex> lock(mutex);
     stopping = true;
-    wake.notify_all();
-    // The loop may be between two connection attempts when asked: asking again until it has
-    // ended keeps a connection made just then from holding it.
-    while (!networkDone) {
-        lock.unlock();
+    reconnectTimer->stop();
+    if (connector.joinable())
+        connector.join();
+    if (client && mosquitto_socket(client) >= 0) {
+        // Said to the broker, the end is meant: it keeps the last will to itself. The library
+        // writes it at once unless the socket is full.
         mosquitto_disconnect(client);
-        lock.lock();
-        wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return networkDone; });
+        for (int i = 0; i < 10 && mosquitto_socket(client) >= 0 && mosquitto_want_write(client);
+             ++i)
+            mosquitto_loop(client, 100, 1);
     }
-    lock.unlock();
-    network.join();
+    dropSocket();
     online = false;
 }
 
@@ -161,27 +231,44 @@ QString MqttPublisher::describe(int rc)
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
+void MqttPublisher::defer(std::function<void()> handler)
+{
+    deferred.push_back(std::move(handler));
+    // Inside service() they run once the library has returned; from any other call into it
+    // (the end's disconnect), on the next turn of the event loop.
+    if (!inLibraryLoop && !drainPosted) {
+        drainPosted = true;
+        QMetaObject::invokeMethod(this, &MqttPublisher::drainDeferred, Qt::QueuedConnection);
+    }
+}
+
+void MqttPublisher::drainDeferred()
+{
+    drainPosted = false;
+    while (!deferred.empty()) {
+        const std::function<void()> handler = std::move(deferred.front());
+        deferred.pop_front();
+        handler();
+    }
+}
+
 void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, rc] { publisher->handleConnect(rc); }, Qt::QueuedConnection);
+    publisher->defer([publisher, rc] { publisher->handleConnect(rc); });
 }
 
 void MqttPublisher::onDisconnect(mosquitto*, void* self, int rc)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
     const QString reason = rc == 0 ? QStringLiteral("disconnected") : describe(rc);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, reason] { publisher->handleDisconnect(reason); },
-        Qt::QueuedConnection);
+    publisher->defer([publisher, reason] { publisher->handleDisconnect(reason); });
 }
 
 void MqttPublisher::onPublish(mosquitto*, void* self, int mid)
 {
     auto* publisher = static_cast<MqttPublisher*>(self);
-    QMetaObject::invokeMethod(
-        publisher, [publisher, mid] { publisher->handlePublished(mid); }, Qt::QueuedConnection);
+    publisher->defer([publisher, mid] { publisher->handlePublished(mid); });
 }
 
 void MqttPublisher::handleConnect(int rc)
@@ -190,10 +277,12 @@ void MqttPublisher::handleConnect(int rc)
         handleDisconnect(QString::fromUtf8(mosquitto_connack_string(rc)));
         return;
     }
-    if (phase == Phase::Done)
+    // A connection that was lost again before this was handled is no longer to be used.
+    if (phase == Phase::Done || !isLinked())
         return;
     online = true;
     downReported = false;
+    attempts = 0;
     static const QByteArray onlineText("online");
     publishRaw(statusTopic, onlineText, true, nullptr);
     if (!inFlight.empty()) {
@@ -254,8 +343,10 @@ void MqttPublisher::publish(const QByteArray& message)
 int MqttPublisher::publishRaw(
     const QByteArray& topic, const QByteArray& payload, bool retain, int* mid)
 {
-    return mosquitto_publish(
+    const int rc = mosquitto_publish(
         client, mid, topic.constData(), payload.size(), payload.constData(), 1, retain);
+    updateWriteInterest();
+    return rc;
 }
 
 void MqttPublisher::pump()

@@ -6,20 +6,21 @@
 #include <QObject>
 #include <QString>
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
+#include <functional>
 #include <thread>
 
 struct mosquitto;
+class QSocketNotifier;
 class QTimer;
 
 // Publishes readings to an MQTT broker with libmosquitto: each on PREFIX/<meter id>/reading with
 // QoS 1, the newest also retained on .../last; .../status holds "online" (retained) while the
 // logger is connected and "offline" after it, from the logger or as the broker's last will.
-// The network runs on a thread of its own inside libmosquitto's loop; the queue, the counts and
-// every signal belong to the thread that made the object. Readings wait in a PublishQueue while
-// the broker is away and go out in order when it is back.
+// The connection is served from the event loop of the thread that made the object: a publish
+// goes straight onto the socket, the broker's answers are read when the socket has them. Only
+// connecting (which may wait for a name server) runs on a short-lived thread of its own.
+// Readings wait in a PublishQueue while the broker is away and go out in order when it is back.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -46,6 +47,9 @@ public:
     // confirmed this long after the next connection is handed over again.
     static constexpr int ResendMs = 10000;
     static constexpr int KeepAliveSeconds = 20;
+    // How often the connection's keep-alive and retries are looked after between the broker's
+    // answers.
+    static constexpr int HousekeepingMs = 1000;
 
     explicit MqttPublisher(const Settings& settings, QObject* parent = nullptr);
     ~MqttPublisher() override;
@@ -80,13 +84,23 @@ private:
     };
     enum class Phase { Running, Draining, SayingOffline, Done };
 
-    // libmosquitto's callbacks, on the network thread: they only post to this object's thread.
+    // libmosquitto's callbacks, inside its calls on this thread: they only defer, so that the
+    // handlers never run inside the library.
     static void onConnect(mosquitto* client, void* self, int rc);
     static void onDisconnect(mosquitto* client, void* self, int rc);
     static void onPublish(mosquitto* client, void* self, int mid);
     static QString describe(int rc);
 
-    void run();
+    void defer(std::function<void()> handler);
+    void drainDeferred();
+    void connectToBroker();
+    void connectAttemptDone(int rc, const QString& reason);
+    void service();
+    void watchSocket();
+    void dropSocket();
+    void updateWriteInterest();
+    void scheduleReconnect();
+    bool isLinked() const;
     void handleConnect(int rc);
     void handleDisconnect(const QString& reason);
     void handlePublished(int mid);
@@ -118,10 +132,17 @@ private:
     int offlineMid = -1;
     QTimer* resendTimer;
     QTimer* finishTimer;
+    QTimer* housekeeping;
+    QTimer* reconnectTimer;
 
-    std::thread network;
-    std::mutex mutex;
-    std::condition_variable wake;
+    // While a connection attempt runs, the client belongs to that thread alone.
+    std::thread connector;
+    bool everConnected = false;
+    int attempts = 0;
     bool stopping = false;
-    bool networkDone = false;
+    std::deque<std::function<void()>> deferred;
+    bool inLibraryLoop = false;
+    bool drainPosted = false;
+    QSocketNotifier* readNotifier = nullptr;
+    QSocketNotifier* writeNotifier = nullptr;
 };

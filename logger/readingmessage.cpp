@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -48,19 +49,87 @@ void appendBool(QByteArray& out, bool on)
     out += on ? "true" : "false";
 }
 
+void appendDigits(QByteArray& out, int value, int width)
+{
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || count < width);
+    while (count > 0)
+        out += digits[--count];
+}
+
+// The offset from UTC of a local time. Asking for it converts to UTC, which reads the zone file
+// every time; the offset only changes between two minutes, so it is asked once per minute of
+// readings. The hour that the end of summer time repeats has the same minutes with another
+// offset: whether summer time is on is part of the key (the local time knows it already).
+int offsetFromUtc(const QDateTime& dateTime)
+{
+    if (dateTime.timeSpec() != Qt::LocalTime)
+        return dateTime.offsetFromUtc();
+    thread_local qint64 cachedMinute = std::numeric_limits<qint64>::min();
+    thread_local int cachedOffset = 0;
+    const qint64 minute
+        = (dateTime.date().toJulianDay() * 1440 + dateTime.time().msecsSinceStartOfDay() / 60000)
+            * 2
+        + (dateTime.isDaylightTime() ? 1 : 0);
+    if (minute != cachedMinute) {
+        cachedOffset = dateTime.offsetFromUtc();
+        cachedMinute = minute;
+    }
+    return cachedOffset;
+}
+
+void appendTime(QByteArray& out, const QDateTime& dateTime)
+{
+    const QDate date = dateTime.date();
+    const QTime clock = dateTime.time();
+    // By hand: QDateTime's formatter parses its pattern for every reading.
+    if (date.year() >= 1000 && date.year() <= 9999) {
+        appendDigits(out, date.year(), 4);
+        out += '-';
+        appendDigits(out, date.month(), 2);
+        out += '-';
+        appendDigits(out, date.day(), 2);
+        out += 'T';
+        appendDigits(out, clock.hour(), 2);
+        out += ':';
+        appendDigits(out, clock.minute(), 2);
+        out += ':';
+        appendDigits(out, clock.second(), 2);
+        out += '.';
+        appendDigits(out, clock.msec(), 3);
+    } else {
+        out += dateTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")).toUtf8();
+    }
+    const int offset = offsetFromUtc(dateTime);
+    const int minutes = qAbs(offset) / 60;
+    out += offset < 0 ? '-' : '+';
+    appendDigits(out, minutes / 60, 2);
+    out += ':';
+    appendDigits(out, minutes % 60, 2);
+}
+
 } // namespace
 
 namespace ReadingMessage {
 
+QDateTime fixedOffset(const QDateTime& dateTime)
+{
+    if (dateTime.timeSpec() != Qt::LocalTime || !dateTime.isValid())
+        return dateTime;
+    const int offset = offsetFromUtc(dateTime);
+    const qint64 wallMs = QDateTime(dateTime.date(), dateTime.time(), Qt::UTC).toMSecsSinceEpoch();
+    return QDateTime::fromMSecsSinceEpoch(wallMs - offset * 1000LL, Qt::OffsetFromUTC, offset);
+}
+
 QString time(const QDateTime& dateTime)
 {
-    const int offset = dateTime.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return dateTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"))
-        + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        + QStringLiteral("%1:%2")
-              .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-              .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    QByteArray text;
+    appendTime(text, dateTime);
+    return QString::fromLatin1(text);
 }
 
 QString stateWord(int state)
@@ -83,9 +152,11 @@ QByteArray json(const DmmData& reading)
     QByteArray out;
     out.reserve(200);
     out += "{\"time\":";
-    if (reading.dateTime().isValid())
-        appendString(out, time(reading.dateTime()));
-    else
+    if (reading.dateTime().isValid()) {
+        out += '"';
+        appendTime(out, reading.dateTime());
+        out += '"';
+    } else
         out += "null";
     out += ",\"value\":";
     appendNumber(out, reading.value(0));

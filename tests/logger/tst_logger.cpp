@@ -149,6 +149,10 @@ public:
                                           "max_queued_messages 100000\n")
                                .arg(folder)
                                .toUtf8());
+            // Started by root, the broker would run as a user of its own that cannot write into
+            // this private folder, and the sessions would be lost with the restart after all.
+            if (keepSessions && ::geteuid() == 0)
+                file.write("user root\n");
             else
                 file.write("persistence false\n");
             file.close();

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -38,6 +39,8 @@ class LoggerPartsTest : public QObject
 private slots:
     void json_data();
     void json();
+    void localTime_data();
+    void localTime();
     void queueDropsTheOldest();
     void meterId_data();
     void meterId();
@@ -111,6 +114,47 @@ void LoggerPartsTest::json()
     QCOMPARE(time.toMSecsSinceEpoch(), reading->dateTime().toMSecsSinceEpoch());
     QCOMPARE(time.offsetFromUtc(), offsetSeconds);
     QCOMPARE(object.value("status").toArray().size(), 4);
+}
+
+void LoggerPartsTest::localTime_data()
+{
+    QTest::addColumn<QDateTime>("utc");
+    QTest::addColumn<QString>("time");
+
+    // In this order: each row's local time follows the one before, as readings do.
+    const QDate spring(2026, 3, 29);
+    const QDate autumn(2026, 10, 25);
+    QTest::newRow("winter") << QDateTime(spring, QTime(0, 59, 59, 999), Qt::UTC)
+                            << "2026-03-29T01:59:59.999+01:00";
+    QTest::newRow("clock put forward")
+        << QDateTime(spring, QTime(1, 0), Qt::UTC) << "2026-03-29T03:00:00.000+02:00";
+    QTest::newRow("summer, the hour that is twice")
+        << QDateTime(autumn, QTime(0, 59, 30), Qt::UTC) << "2026-10-25T02:59:30.000+02:00";
+    QTest::newRow("clock put back")
+        << QDateTime(autumn, QTime(1, 0), Qt::UTC) << "2026-10-25T02:00:00.000+01:00";
+    QTest::newRow("summer again, the same minute")
+        << QDateTime(autumn, QTime(0, 59, 40), Qt::UTC) << "2026-10-25T02:59:40.000+02:00";
+    QTest::newRow("that minute in winter, straight after")
+        << QDateTime(autumn, QTime(1, 59, 30, 1), Qt::UTC) << "2026-10-25T02:59:30.001+01:00";
+}
+
+void LoggerPartsTest::localTime()
+{
+    QFETCH(QDateTime, utc);
+    // A reading's time is the local time of the system's zone.
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QString lastUnit;
+    const std::unique_ptr<DmmData> reading(
+        FrameCodec::decodeReading(frame(" 7.52", 2, 0, 2, 4, 8), lastUnit));
+    QVERIFY(reading);
+    reading->setDateTime(utc.toLocalTime());
+    const QJsonObject object = QJsonDocument::fromJson(ReadingMessage::json(*reading)).object();
+    QTEST(object.value("time").toString(), "time");
+    // Pinned to its offset, as the outputs get it: the same instant, shown the same.
+    const QDateTime fixed = ReadingMessage::fixedOffset(reading->dateTime());
+    QCOMPARE(fixed.toMSecsSinceEpoch(), utc.toMSecsSinceEpoch());
+    QTEST(ReadingMessage::time(fixed), "time");
 }
 
 void LoggerPartsTest::queueDropsTheOldest()
