@@ -1,6 +1,7 @@
 #include "readingmessage.h"
 
 #include "dmmdata.h"
+#include "timetext.h"
 
 #include <QDateTime>
 
@@ -49,18 +50,6 @@ void appendBool(QByteArray& out, bool on)
     out += on ? "true" : "false";
 }
 
-void appendDigits(QByteArray& out, int value, int width)
-{
-    char digits[12];
-    int count = 0;
-    do {
-        digits[count++] = char('0' + value % 10);
-        value /= 10;
-    } while (value > 0 || count < width);
-    while (count > 0)
-        out += digits[--count];
-}
-
 // The offset from UTC of a local time. Asking for it converts to UTC, which reads the zone file
 // every time; the offset only changes between two minutes, so it is asked once per minute of
 // readings. The hour that the end of summer time repeats has the same minutes with another
@@ -84,32 +73,13 @@ int offsetFromUtc(const QDateTime& dateTime)
 
 void appendTime(QByteArray& out, const QDateTime& dateTime)
 {
-    const QDate date = dateTime.date();
-    const QTime clock = dateTime.time();
-    // By hand: QDateTime's formatter parses its pattern for every reading.
-    if (date.year() >= 1000 && date.year() <= 9999) {
-        appendDigits(out, date.year(), 4);
-        out += '-';
-        appendDigits(out, date.month(), 2);
-        out += '-';
-        appendDigits(out, date.day(), 2);
-        out += 'T';
-        appendDigits(out, clock.hour(), 2);
-        out += ':';
-        appendDigits(out, clock.minute(), 2);
-        out += ':';
-        appendDigits(out, clock.second(), 2);
-        out += '.';
-        appendDigits(out, clock.msec(), 3);
-    } else {
-        out += dateTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")).toUtf8();
-    }
+    TimeText::append(out, dateTime, 'T');
     const int offset = offsetFromUtc(dateTime);
     const int minutes = qAbs(offset) / 60;
     out += offset < 0 ? '-' : '+';
-    appendDigits(out, minutes / 60, 2);
+    TimeText::appendDigits(out, minutes / 60, 2);
     out += ':';
-    appendDigits(out, minutes % 60, 2);
+    TimeText::appendDigits(out, minutes % 60, 2);
 }
 
 } // namespace

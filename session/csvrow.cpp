@@ -1,6 +1,7 @@
 #include "csvrow.h"
 
 #include "dmmdata.h"
+#include "timetext.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -48,21 +49,6 @@ void appendField(QByteArray& out, const QString& text)
     }
     for (const QChar* c = begin; c != end; ++c)
         out += char(c->unicode());
-}
-
-// A number of at least width digits, zeros in front.
-void appendDigits(QByteArray& out, qint64 value, int width)
-{
-    char digits[20];
-    int n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value > 0 && n < 20);
-    for (; n < width; ++n)
-        digits[n] = '0';
-    while (n > 0)
-        out += digits[--n];
 }
 
 } // namespace
@@ -113,26 +99,7 @@ QString CsvRow::time(const QDateTime& dateTime)
 
 void CsvRow::appendTime(QByteArray& out, const QDateTime& dateTime)
 {
-    // Written by hand: QDateTime's formatter parses its pattern for every one of a million rows.
-    const QDate date = dateTime.date();
-    const QTime clock = dateTime.time();
-    if (!date.isValid() || !clock.isValid() || date.year() < 1000 || date.year() > 9999) {
-        out += dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
-        return;
-    }
-    appendDigits(out, date.year(), 4);
-    out += '-';
-    appendDigits(out, date.month(), 2);
-    out += '-';
-    appendDigits(out, date.day(), 2);
-    out += ' ';
-    appendDigits(out, clock.hour(), 2);
-    out += ':';
-    appendDigits(out, clock.minute(), 2);
-    out += ':';
-    appendDigits(out, clock.second(), 2);
-    out += '.';
-    appendDigits(out, clock.msec(), 3);
+    TimeText::append(out, dateTime, ' ');
 }
 
 QStringList CsvRow::texts(const DmmData& reading, int number)
@@ -143,9 +110,7 @@ QStringList CsvRow::texts(const DmmData& reading, int number)
 
 void CsvRow::appendReading(QByteArray& out, const DmmData& reading, int number)
 {
-    if (number < 0)
-        out += '-';
-    appendDigits(out, qAbs(qint64(number)), 1);
+    TimeText::appendDigits(out, number, 1);
     out += ',';
     appendTime(out, reading.dateTime());
     for (const QString& text :

@@ -4,8 +4,11 @@
 #include "csvrow.h"
 #include "dmmdata.h"
 #include "loadeditem.h"
+#include "timetext.h"
 
 #include <QTest>
+
+#include <limits>
 
 class CsvRowTest : public QObject
 {
@@ -15,6 +18,8 @@ private slots:
     void field_data();
     void field();
     void readingLineReadsBack();
+    void timeText_data();
+    void timeText();
 };
 
 void CsvRowTest::field_data()
@@ -127,4 +132,37 @@ void CsvRowTest::readingLineReadsBack()
 }
 
 QTEST_GUILESS_MAIN(CsvRowTest)
+void CsvRowTest::timeText_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<QByteArray>("text");
+    const QTime clock(7, 3, 5, 9);
+    QTest::newRow("CSV") << QDateTime(QDate(2026, 1, 2), clock) << ' '
+                         << QByteArray("2026-01-02 07:03:05.009");
+    QTest::newRow("ISO") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999)) << 'T'
+                         << QByteArray("2026-12-31T23:59:59.999");
+    // Outside four-digit years the formatter writes them, in the same pattern.
+    QTest::newRow("year 999") << QDateTime(QDate(999, 1, 2), clock) << ' '
+                              << QByteArray("0999-01-02 07:03:05.009");
+    QTest::newRow("year 10000") << QDateTime(QDate(10000, 1, 2), clock) << 'T'
+                                << QByteArray("10000-01-02T07:03:05.009");
+    QTest::newRow("invalid") << QDateTime() << ' ' << QByteArray();
+}
+
+void CsvRowTest::timeText()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(char, separator);
+    QFETCH(QByteArray, text);
+    QByteArray out;
+    TimeText::append(out, time, separator);
+    QCOMPARE(out, text);
+
+    QByteArray digits;
+    for (const qint64 value : { qint64(7), qint64(-42), std::numeric_limits<qint64>::min() })
+        TimeText::appendDigits(digits, value, 3);
+    QCOMPARE(digits, QByteArray("007-042-9223372036854775808"));
+}
+
 #include "tst_csvrow.moc"
