@@ -8,7 +8,9 @@ if [ -z "$formatter" ]; then
     echo "clang-format is not installed (scripts/deps.sh installs it)" >&2
     exit 1
 fi
-mapfile -t files < <(git ls-files -- '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h')
+# New files count before they are added: a check that passes only after the commit is no check.
+mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' 2>/dev/null \
+    || find . -name '*.cpp' -o -name '*.h')
 if [ "${1:-}" = "--fix" ]; then
     "$formatter" -i "${files[@]}"
     exit 0

@@ -7,7 +7,8 @@ void TimeText::append(QByteArray& out, const QDateTime& dateTime, char separator
     const QDate date = dateTime.date();
     const QTime clock = dateTime.time();
     if (!date.isValid() || !clock.isValid() || date.year() < 1000 || date.year() > 9999) {
-        const QString pattern = QStringLiteral("yyyy-MM-dd'%1'HH:mm:ss.zzz").arg(QLatin1Char(separator));
+        const QString pattern
+            = QStringLiteral("yyyy-MM-dd'%1'HH:mm:ss.zzz").arg(QLatin1Char(separator));
         out += dateTime.toString(pattern).toUtf8();
         return;
     }
