@@ -18,6 +18,12 @@ QString newConnectionName()
     return QStringLiteral("vibview-session-writer-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// The properties column holds the item's properties as compact JSON.
+QString propertiesText(const QJsonObject& properties)
+{
+    return QString::fromUtf8(QJsonDocument(properties).toJson(QJsonDocument::Compact));
+}
+
 // Qt binds a null string as NULL; an empty text is still a text.
 QString text(const QString& value)
 {
@@ -190,8 +196,7 @@ qint64 SessionWriter::addItem(qint64 session, const ItemRecord& item, int positi
     query.addBindValue(text(item.name));
     query.addBindValue(item.type);
     query.addBindValue(text(item.unit));
-    query.addBindValue(
-        QString::fromUtf8(QJsonDocument(item.properties).toJson(QJsonDocument::Compact)));
+    query.addBindValue(propertiesText(item.properties));
     query.addBindValue(item.saved ? 1 : 0);
     return exec(query) ? query.lastInsertId().toLongLong() : 0;
 }
@@ -210,36 +215,29 @@ bool SessionWriter::moveItem(qint64 item, qint64 session, int position, int type
 
 bool SessionWriter::renameItem(qint64 item, const QString& name)
 {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE items SET name = ? WHERE id = ?"));
-    query.addBindValue(text(name));
-    query.addBindValue(item);
-    return exec(query);
+    return updateItem(item, QStringLiteral("name"), text(name));
 }
 
 bool SessionWriter::setItemUnit(qint64 item, const QString& unit)
 {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE items SET unit = ? WHERE id = ?"));
-    query.addBindValue(text(unit));
-    query.addBindValue(item);
-    return exec(query);
+    return updateItem(item, QStringLiteral("unit"), text(unit));
 }
 
 bool SessionWriter::setItemProperties(qint64 item, const QJsonObject& properties)
 {
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE items SET properties = ? WHERE id = ?"));
-    query.addBindValue(QString::fromUtf8(QJsonDocument(properties).toJson(QJsonDocument::Compact)));
-    query.addBindValue(item);
-    return exec(query);
+    return updateItem(item, QStringLiteral("properties"), propertiesText(properties));
 }
 
 bool SessionWriter::setItemSaved(qint64 item, bool saved)
 {
+    return updateItem(item, QStringLiteral("saved"), saved ? 1 : 0);
+}
+
+bool SessionWriter::updateItem(qint64 item, const QString& column, const QVariant& value)
+{
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE items SET saved = ? WHERE id = ?"));
-    query.addBindValue(saved ? 1 : 0);
+    query.prepare(QStringLiteral("UPDATE items SET %1 = ? WHERE id = ?").arg(column));
+    query.addBindValue(value);
     query.addBindValue(item);
     return exec(query);
 }

@@ -59,6 +59,8 @@ public:
     bool appendReading(qint64 item, const ReadingRecord& reading);
 
 private:
+    // One column of one item; the column name is always one of ours, never the user's.
+    bool updateItem(qint64 item, const QString& column, const QVariant& value);
     bool exec(QSqlQuery& query);
     bool exec(const QString& statement);
     QSqlQuery& prepared(std::unique_ptr<QSqlQuery>& query, const char* statement);
