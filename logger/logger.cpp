@@ -120,6 +120,8 @@ int Logger::start()
     MyDmm::setPortOverride(options.port);
     dmm = std::make_unique<MyDmm>();
     dmm->setSampleRate(options.interval);
+    // Every output writes the time with its offset from UTC.
+    dmm->setStamp(FrameCodec::Stamp::FixedOffset);
     if (!dmm->open())
         return failStart(NoMeter, QStringLiteral("cannot open the meter: %1").arg(meterFailure()));
     portName = dmm->portName();
@@ -207,8 +209,7 @@ void Logger::readingArrived(const DmmData* data)
     if (ending || failure != Clean)
         return;
     ++received;
-    // Each output asks for the offset from UTC again; a local time would look the zone up for
-    // every one of them.
+    // The link stamps readings with a fixed offset already; this only converts a local time.
     reading->setDateTime(ReadingMessage::fixedOffset(reading->dateTime()));
     if (session && !session->append(*reading)) {
         fail(QStringLiteral("the session file %1 cannot be written: %2")

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 // Off unless asked for (QT_LOGGING_RULES="vibview.meter.frames.debug=true"): a line per stored
 // frame is for whoever debugs the link, not for every user's console.
@@ -38,6 +39,21 @@ QDateTime localNow()
         cachedMs = ms;
     }
     return cached;
+}
+
+// Now, with the local zone's offset from UTC. The offset only changes between two minutes, so
+// the zone is asked once a minute instead of for every reading.
+QDateTime fixedOffsetNow()
+{
+    thread_local qint64 cachedMinute = std::numeric_limits<qint64>::min();
+    thread_local int offset = 0;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 minute = ms >= 0 ? ms / 60000 : (ms - 59999) / 60000;
+    if (minute != cachedMinute) {
+        offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        cachedMinute = minute;
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
 }
 
 // The value field read as a decimal number with a point, blanks around it ignored; anything
@@ -233,7 +249,7 @@ int batteryLevel(int bits)
     return 0;
 }
 
-DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText)
+DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText, Stamp stamp)
 {
     if (frame.size() != ReadingFrameLength)
         return nullptr;
@@ -295,7 +311,7 @@ DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText)
             + nibble(frame, 11) * 10 + nibble(frame, 12));
         qCDebug(lcMeterFrames).noquote() << "stored frame" << QString::fromLatin1(frame.toHex());
     }
-    data->setDateTime(localNow());
+    data->setDateTime(stamp == Stamp::FixedOffset ? fixedOffsetNow() : localNow());
     data->setFromStore(type == StoredReading);
     return data;
 }

@@ -40,9 +40,15 @@ quint16 checksum(const char* bytes, int count);
 // damaged, when given; garbage between frames does not count.
 bool takeFrame(QByteArray& buffer, QByteArray& frame, int* damaged = nullptr);
 
+// How a decoded reading carries the time it arrived: as a local time (what the window shows and
+// keeps), or with the zone's offset from UTC fixed in it. A local time asks the time zone again
+// whenever it is converted; a fixed offset is looked up once a minute and converts for free.
+enum class Stamp { LocalTime, FixedOffset };
+
 // Decodes a 20-byte reading frame of type 0 or 1 into a new record owned by the caller; the unit
 // text carries over between frames in lastUnitText. Returns null for anything else.
-DmmData* decodeReading(const QByteArray& frame, QString& lastUnitText);
+DmmData* decodeReading(
+    const QByteArray& frame, QString& lastUnitText, Stamp stamp = Stamp::LocalTime);
 
 // Index of the highest set bit of the battery nibble (0 for none).
 int batteryLevel(int bits);

@@ -226,10 +226,10 @@ void MyDmm::handleFrame(const QByteArray& frame)
         if (!sampleTick && sampling.sampleRate != 0)
             return;
         sampleTick = false;
-        emit display(FrameCodec::decodeReading(frame, lastUnitText));
+        emit display(FrameCodec::decodeReading(frame, lastUnitText, timeStamp));
     } else if (type == FrameCodec::StoredReading) {
         ++storeCount;
-        emit displayStore(FrameCodec::decodeReading(frame, lastUnitText));
+        emit displayStore(FrameCodec::decodeReading(frame, lastUnitText, timeStamp));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framecodec.h"
 #include "hiddeviceinfo.h"
 
 #include <QByteArray>
@@ -45,6 +46,8 @@ public:
     void setInfinite(bool on) { sampling.infinite = on; }
     bool skipRepeat() const { return sampling.skipRepeat; }
     void setSkipRepeat(bool on) { sampling.skipRepeat = on; }
+    // How readings carry their time (local by default).
+    void setStamp(FrameCodec::Stamp stamp) { timeStamp = stamp; }
 
     // Download counters: both reset when a download starts; the count grows with each stored
     // reading.
@@ -99,6 +102,7 @@ private:
     QByteArray receiveBuffer;
     QByteArray lastFrame;
     QString lastUnitText;
+    FrameCodec::Stamp timeStamp = FrameCodec::Stamp::LocalTime;
     int storeTotal = 0;
     int storeCount = 0;
     int timerId = 0;

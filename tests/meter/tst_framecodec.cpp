@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QtTest>
 
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -66,6 +67,7 @@ private slots:
     void decodesReading_data();
     void decodesReading();
     void unitTextCarriesOver();
+    void stampsFixedOffset();
     void batteryLevel_data();
     void batteryLevel();
     void framing_data();
@@ -229,6 +231,43 @@ void FrameCodecTest::decodesReading()
     QVERIFY(data->dateTime() >= before.addSecs(-1));
     QVERIFY(data->dateTime() <= QDateTime::currentDateTime());
     QCOMPARE(data->parent(), nullptr);
+}
+
+void FrameCodecTest::stampsFixedOffset()
+{
+    // A zone whose offset is not whole hours, so that a wrong offset cannot pass for a right one;
+    // the one before comes back when the test ends, however it ends.
+    struct Zone
+    {
+        const bool wasSet = qEnvironmentVariableIsSet("TZ");
+        const QByteArray before = qgetenv("TZ");
+        explicit Zone(const char* name)
+        {
+            qputenv("TZ", name);
+            tzset();
+        }
+        ~Zone()
+        {
+            if (wasSet)
+                qputenv("TZ", before);
+            else
+                qunsetenv("TZ");
+            tzset();
+        }
+    } zone("Asia/Kolkata");
+    QString lastUnit;
+    const QDateTime before = QDateTime::currentDateTime();
+    const std::unique_ptr<DmmData> data(
+        FrameCodec::decodeReading(liveExample, lastUnit, FrameCodec::Stamp::FixedOffset));
+    const QDateTime after = QDateTime::currentDateTime();
+    QVERIFY(data);
+    const QDateTime time = data->dateTime();
+    QCOMPARE(time.timeSpec(), Qt::OffsetFromUTC);
+    QCOMPARE(time.offsetFromUtc(), 19800);
+    QVERIFY(time >= before && time <= after);
+    // The wall-clock time is the zone's, as a local time would show it.
+    const auto wall = [](const QDateTime& t) { return QDateTime(t.date(), t.time(), Qt::UTC); };
+    QVERIFY(wall(time) >= wall(before) && wall(time) <= wall(after));
 }
 
 void FrameCodecTest::unitTextCarriesOver()
