@@ -40,6 +40,8 @@ MqttPublisher::MqttPublisher(const Settings& settings, QObject* parent)
     , finishTimer(new QTimer(this))
     , housekeeping(new QTimer(this))
     , reconnectTimer(new QTimer(this))
+    , answerTimer(new QTimer(this))
+    , lastTimer(new QTimer(this))
 {
     resendTimer->setSingleShot(true);
     resendTimer->setInterval(ResendMs);
@@ -55,6 +57,19 @@ MqttPublisher::MqttPublisher(const Settings& settings, QObject* parent)
     connect(housekeeping, &QTimer::timeout, this, &MqttPublisher::service);
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &QTimer::timeout, this, &MqttPublisher::connectToBroker);
+    lastTimer->setSingleShot(true);
+    lastTimer->setInterval(LastIntervalMs);
+    connect(lastTimer, &QTimer::timeout, this, [this] {
+        if (phase == Phase::Running && queue.isEmpty() && !resending)
+            publishLast();
+    });
+    answerTimer->setSingleShot(true);
+    answerTimer->setInterval(AnswerBatchMs);
+    connect(answerTimer, &QTimer::timeout, this, [this] {
+        if (readNotifier)
+            readNotifier->setEnabled(true);
+        service();
+    });
 }
 
 MqttPublisher::~MqttPublisher()
@@ -153,16 +168,31 @@ void MqttPublisher::watchSocket()
 {
     const int fd = mosquitto_socket(client);
     readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(readNotifier, &QSocketNotifier::activated, this, &MqttPublisher::service);
+    connect(readNotifier, &QSocketNotifier::activated, this, &MqttPublisher::answersArrived);
     writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     connect(writeNotifier, &QSocketNotifier::activated, this, &MqttPublisher::service);
     housekeeping->start();
     updateWriteInterest();
 }
 
+void MqttPublisher::answersArrived()
+{
+    // While readings flow, the broker's answers are mostly their confirmations: reading each one
+    // as it comes would wake the logger twice per reading, so they are read together a moment
+    // later. Anything else (the connection's answer, a backlog going out, the end) is read at
+    // once.
+    if (phase == Phase::Running && online && !resending && !inFlight.empty() && queue.isEmpty()) {
+        readNotifier->setEnabled(false);
+        answerTimer->start();
+        return;
+    }
+    service();
+}
+
 void MqttPublisher::dropSocket()
 {
     housekeeping->stop();
+    answerTimer->stop();
     for (QSocketNotifier** notifier : { &readNotifier, &writeNotifier }) {
         if (*notifier) {
             // Possibly from inside its own signal: it goes once that has returned.
@@ -369,10 +399,20 @@ void MqttPublisher::pump()
             return;
     }
     // A backlog ends with its newest reading on .../last, not with every one of them.
-    if (lastDue && queue.isEmpty()) {
-        lastDue = false;
-        publishRaw(lastTopic, newest, true, nullptr);
-    }
+    if (queue.isEmpty() && !lastTimer->isActive())
+        publishLast();
+}
+
+void MqttPublisher::publishLast()
+{
+    if (!lastDue || !online)
+        return;
+    // Only the newest reading matters there: at the meter's full rate it is replaced a few times
+    // a second rather than a hundred, which would double what goes to the broker. After a quiet
+    // interval the next one goes at once.
+    lastDue = false;
+    publishRaw(lastTopic, newest, true, nullptr);
+    lastTimer->start();
 }
 
 void MqttPublisher::requeueUnconfirmed()
@@ -409,6 +449,9 @@ void MqttPublisher::windDown()
         complete();
         return;
     }
+    // The newest reading is on .../last before the logger says it is offline.
+    publishLast();
+    lastTimer->stop();
     phase = Phase::SayingOffline;
     static const QByteArray offlineText("offline");
     if (publishRaw(statusTopic, offlineText, true, &offlineMid) != MOSQ_ERR_SUCCESS) {

@@ -15,12 +15,13 @@ class QSocketNotifier;
 class QTimer;
 
 // Publishes readings to an MQTT broker with libmosquitto: each on PREFIX/<meter id>/reading with
-// QoS 1, the newest also retained on .../last; .../status holds "online" (retained) while the
-// logger is connected and "offline" after it, from the logger or as the broker's last will.
-// The connection is served from the event loop of the thread that made the object: a publish
-// goes straight onto the socket, the broker's answers are read when the socket has them. Only
-// connecting (which may wait for a name server) runs on a short-lived thread of its own.
-// Readings wait in a PublishQueue while the broker is away and go out in order when it is back.
+// QoS 1, the newest also retained on .../last (up to date within a quarter of a second); .../status
+// holds "online" (retained) while the logger is connected and "offline" after it, from the logger
+// or as the broker's last will. The connection is served from the event loop of the thread that
+// made the object: a publish goes straight onto the socket, the broker's answers are read when the
+// socket has them (confirmations of readings a few at a time). Only connecting (which may wait for
+// a name server) runs on a short-lived thread of its own. Readings wait in a PublishQueue while the
+// broker is away and go out in order when it is back.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -50,6 +51,11 @@ public:
     // How often the connection's keep-alive and retries are looked after between the broker's
     // answers.
     static constexpr int HousekeepingMs = 1000;
+    // How long the broker's confirmations are left to gather while readings flow: well within
+    // the time the window of messages in flight lasts at the meter's rate.
+    static constexpr int AnswerBatchMs = 50;
+    // .../last is brought up to date at most this often.
+    static constexpr int LastIntervalMs = 250;
 
     explicit MqttPublisher(const Settings& settings, QObject* parent = nullptr);
     ~MqttPublisher() override;
@@ -96,6 +102,7 @@ private:
     void connectToBroker();
     void connectAttemptDone(int rc, const QString& reason);
     void service();
+    void answersArrived();
     void watchSocket();
     void dropSocket();
     void updateWriteInterest();
@@ -106,6 +113,7 @@ private:
     void handlePublished(int mid);
     void pump();
     int publishRaw(const QByteArray& topic, const QByteArray& payload, bool retain, int* mid);
+    void publishLast();
     void requeueUnconfirmed();
     void windDown();
     void complete();
@@ -134,6 +142,8 @@ private:
     QTimer* finishTimer;
     QTimer* housekeeping;
     QTimer* reconnectTimer;
+    QTimer* answerTimer;
+    QTimer* lastTimer;
 
     // While a connection attempt runs, the client belongs to that thread alone.
     std::thread connector;
