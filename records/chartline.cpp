@@ -62,11 +62,23 @@ QString decodeText(quint32 code)
     return QString(chars, n);
 }
 
-// Local wall-clock milliseconds of a local time; reading them costs no time-zone lookup.
-bool localMsOf(const QDateTime& time, qint64& ms)
+// Wall-clock milliseconds of a local time or of one with a fixed offset from UTC, and how it is
+// carried (LocalZone, or the offset in seconds); reading them costs no time-zone lookup.
+bool wallMsOf(const QDateTime& time, qint64& ms, int& zone)
 {
-    if (time.timeSpec() != Qt::LocalTime || !time.isValid())
+    if (!time.isValid())
         return false;
+    switch (time.timeSpec()) {
+    case Qt::LocalTime:
+        zone = ChartLine::LocalZone;
+        break;
+    case Qt::UTC:
+    case Qt::OffsetFromUTC:
+        zone = time.offsetFromUtc();
+        break;
+    default:
+        return false;
+    }
     ms = time.date().toJulianDay() * MsPerDay + time.time().msecsSinceStartOfDay();
     return true;
 }
@@ -116,6 +128,7 @@ void ChartLine::reserve(int count)
     texts.reserve(total);
     timeOffsets.reserve(total);
     timeBases.reserve((total >> FineShift) + 1);
+    timeZones.reserve((total >> FineShift) + 1);
     for (int level = 0; level < Levels; ++level) {
         blockMin[level].reserve((total >> LevelShifts[level]) + 1);
         blockMax[level].reserve((total >> LevelShifts[level]) + 1);
@@ -130,6 +143,7 @@ void ChartLine::clear()
     flags.clear();
     texts.clear();
     timeBases.clear();
+    timeZones.clear();
     timeOffsets.clear();
     units.clear();
     unusual.clear();
@@ -158,14 +172,15 @@ void ChartLine::append(const ChartPoint& point)
     quint32 text = 0;
     qint64 ms = 0;
     int state = 0;
-    if (encodeText(point.valueText, text) && localMsOf(point.time, ms)
+    int zone = LocalZone;
+    if (encodeText(point.valueText, text) && wallMsOf(point.time, ms, zone)
         && stateCodeOf(point.state, state) && point.label.userType() == QMetaType::QString) {
         const QString label = point.label.toString();
         const int n = point.valueText.size();
         if (label.size() > n && label.startsWith(point.valueText)
             && label.at(n) == QLatin1Char(' ')) {
             const int unit = unitIndex(label.mid(n + 1));
-            if (unit >= 0 && appendEncoded(point.value, state, ms, text, unit))
+            if (unit >= 0 && appendEncoded(point.value, state, ms, zone, text, unit))
                 return;
         }
     }
@@ -179,24 +194,32 @@ void ChartLine::append(const DmmData* reading)
     quint32 text = 0;
     qint64 ms = 0;
     int state = 0;
-    if (encodeText(reading->text(0), text) && localMsOf(reading->dateTime(), ms)
+    int zone = LocalZone;
+    if (encodeText(reading->text(0), text) && wallMsOf(reading->dateTime(), ms, zone)
         && stateCodeOf(reading->state(), state)) {
         const int unit = unitIndex(reading->unit().text);
-        if (unit >= 0 && appendEncoded(reading->value(0), state, ms, text, unit))
+        if (unit >= 0 && appendEncoded(reading->value(0), state, ms, zone, text, unit))
             return;
     }
     appendUnusual(ChartPoint::of(*reading));
 }
 
-bool ChartLine::appendEncoded(double value, int state, qint64 localMs, quint32 text, int unit)
+bool ChartLine::appendEncoded(
+    double value, int state, qint64 wallMs, int zone, quint32 text, int unit)
 {
     const int at = values.size();
-    if (timeBases.size() == at >> FineShift)
+    if (timeBases.size() == at >> FineShift) {
         timeBases.append(NoBase);
+        timeZones.append(zone);
+    }
     qint64& base = timeBases.last();
-    if (base == NoBase)
-        base = localMs;
-    const qint64 offset = localMs - base;
+    if (base == NoBase) {
+        base = wallMs;
+        timeZones.last() = zone;
+    } else if (timeZones.last() != zone) {
+        return false; // the offset changed (summer time began or ended) within the block
+    }
+    const qint64 offset = wallMs - base;
     if (offset < std::numeric_limits<qint32>::min() || offset > std::numeric_limits<qint32>::max())
         return false;
     values.append(value);
@@ -210,8 +233,10 @@ bool ChartLine::appendEncoded(double value, int state, qint64 localMs, quint32 t
 void ChartLine::appendUnusual(const ChartPoint& point)
 {
     const int at = values.size();
-    if (timeBases.size() == at >> FineShift)
+    if (timeBases.size() == at >> FineShift) {
         timeBases.append(NoBase);
+        timeZones.append(LocalZone);
+    }
     int state = 3; // a state without a code is neither drawn nor marked
     stateCodeOf(point.state, state);
     values.append(point.value);
@@ -258,8 +283,11 @@ QDateTime ChartLine::timeAt(int index) const
     if (flags.at(index) & Unusual)
         return unusual.value(index).time;
     const qint64 ms = timeBases.at(index >> FineShift) + timeOffsets.at(index);
-    return QDateTime(
-        QDate::fromJulianDay(ms / MsPerDay), QTime::fromMSecsSinceStartOfDay(int(ms % MsPerDay)));
+    const QDate date = QDate::fromJulianDay(ms / MsPerDay);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms % MsPerDay));
+    const int zone = timeZones.at(index >> FineShift);
+    return zone == LocalZone ? QDateTime(date, time)
+                             : QDateTime(date, time, Qt::OffsetFromUTC, zone);
 }
 
 QString ChartLine::timeText(

@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <limits>
+
 #include "chartpoint.h"
 
 class DMMChart;
@@ -23,6 +25,10 @@ class ChartLine : public QObject
     Q_OBJECT
 
 public:
+    // How a block's times are carried: as local times, or else with this many seconds of offset
+    // from UTC.
+    static constexpr int LocalZone = std::numeric_limits<int>::min();
+
     explicit ChartLine(DMMChart* chart);
     ~ChartLine() override;
 
@@ -72,7 +78,7 @@ private:
     enum : quint8 { StateMask = 0x03, UnitShift = 2, UnitMask = 0x7C, Unusual = 0x80 };
 
     // False when the time is too far from its block's base for an offset.
-    bool appendEncoded(double value, int state, qint64 localMs, quint32 text, int unit);
+    bool appendEncoded(double value, int state, qint64 wallMs, int zone, quint32 text, int unit);
     void appendUnusual(const ChartPoint& point);
     void index(int at, double value, bool drawn);
     int unitIndex(const QString& unitText);
@@ -83,8 +89,10 @@ private:
     QVector<quint8> flags;
     // The value text in four-bit codes (see chartline.cpp).
     QVector<quint32> texts;
-    // Local wall-clock time: a base per block of 64 points and an offset per point, in ms.
+    // Wall-clock time: a base per block of 64 points and an offset per point, in ms, and how the
+    // block's times are carried (LocalZone or their offset from UTC).
     QVector<qint64> timeBases;
+    QVector<int> timeZones;
     QVector<qint32> timeOffsets;
     QStringList units;
     // Points whose text, time, label or state has no compact form, kept as they came.

@@ -919,6 +919,9 @@ void DMMChartTest::pointFromReading_data()
     QTest::newRow("unusual text") << "12,5e" << 12.5 << int(DmmData::Numeric) << start;
     QTest::newRow("universal time")
         << " 2.00" << 2.0 << int(DmmData::Numeric) << start.toUTC().addMSecs(7);
+    QTest::newRow("fixed offset") << " 2.50" << 2.5 << int(DmmData::Numeric)
+                                  << QDateTime(
+                                         start.date(), start.time(), Qt::OffsetFromUTC, 19800);
     QTest::newRow("no time") << " 3.00" << 3.0 << int(DmmData::Numeric) << QDateTime();
 }
 
@@ -951,12 +954,18 @@ void DMMChartTest::pointFromReading()
         const std::optional<ChartPoint> kept = chart.point(i);
         QVERIFY(kept);
         QCOMPARE(kept->time.toString(Qt::ISODateWithMs), time.toString(Qt::ISODateWithMs));
+        QCOMPARE(kept->time.timeSpec(), time.timeSpec());
         QCOMPARE(kept->value, value);
         QCOMPARE(kept->valueText, text);
         QCOMPARE(kept->label.toString(), text + QStringLiteral(" cm/s"));
         QCOMPARE(kept->state, state);
     }
-    QVERIFY(!chart.point(2));
+    // The offset from UTC changes among the points (summer time ends): each keeps its own.
+    const QDateTime shifted = QDateTime(start.date(), start.time(), Qt::OffsetFromUTC, 3600);
+    reading.setDateTime(shifted);
+    chart.appendReading(&reading, 0);
+    QCOMPARE(chart.point(2)->time.toString(Qt::ISODateWithMs), shifted.toString(Qt::ISODateWithMs));
+    QVERIFY(!chart.point(3));
 }
 
 void DMMChartTest::overRangeBreaksTheLine_data()
