@@ -6,6 +6,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -63,6 +64,8 @@ private slots:
     void itemBasics();
     void tableFollowsLastRow_data();
     void tableFollowsLastRow();
+    void streamedTableMatchesFullRepaint_data();
+    void streamedTableMatchesFullRepaint();
 
 private:
     QList<ColumnHeader> headerStorage;
@@ -443,6 +446,57 @@ void DataModelTest::tableFollowsLastRow()
     QVERIFY(lastRowInView());
     QCOMPARE(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
     QCOMPARE(view.rowAt(view.viewport()->height() - 1), 199);
+    model->clear();
+}
+
+void DataModelTest::streamedTableMatchesFullRepaint_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("perTick");
+    QTest::addColumn<bool>("follow");
+    QTest::newRow("rows fill an empty view") << 0 << 3 << true;
+    QTest::newRow("rows scroll a full view") << 60 << 7 << true;
+    QTest::newRow("more rows than the view holds") << 60 << 40 << true;
+    QTest::newRow("rows below a view scrolled up") << 60 << 5 << false;
+}
+
+void DataModelTest::streamedTableMatchesFullRepaint()
+{
+    QFETCH(int, before);
+    QFETCH(int, perTick);
+    QFETCH(bool, follow);
+    ItemData item("Measure1", ItemData::LiveMeasure);
+    ReadingTableView view;
+    view.setModel(model);
+    view.resize(400, 300);
+    int n = 0;
+    auto add = [&](int count) {
+        for (int i = 0; i < count; ++i, ++n) {
+            DmmData* r = reading(QString::number(n));
+            item.appendReading(r);
+            model->appendReading(r);
+            if (follow)
+                view.followLastRow();
+        }
+    };
+    add(before);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // What is on screen: the window's backing store, not a fresh rendering of the widget.
+    auto onScreen = [&] {
+        // Qt's own requests for a layout first, then the one waiting for its timer, then paint.
+        QCoreApplication::processEvents();
+        view.layoutTimer()->flush();
+        QCoreApplication::processEvents();
+        return view.screen()->grabWindow(view.winId()).toImage();
+    };
+    onScreen();
+    for (int tick = 0; tick < 5; ++tick) {
+        add(perTick);
+        const QImage streamed = onScreen();
+        view.viewport()->update();
+        QCOMPARE(streamed, onScreen());
+    }
     model->clear();
 }
 
