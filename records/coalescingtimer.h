@@ -23,6 +23,8 @@ public:
     void request();
     // Whether a request waits for the end of the interval.
     bool isPending() const { return pending; }
+    // Whether a request made now would wait for the end of the interval.
+    bool wouldWait() const { return timer.isActive(); }
     // Runs a waiting request now (tests, and views that must be current at once).
     void flush();
     // Forgets a waiting request, for work that has been done another way.

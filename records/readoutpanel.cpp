@@ -53,6 +53,10 @@ void ReadoutPanel::showReading(const DmmData* data)
     // while the texts change and runs at most ten times a second.
     if (QLayout* grid = layout())
         grid->setEnabled(false);
+    // The value changes with nearly every reading; within the interval its label holds the new
+    // text at once but is painted with the layout.
+    if (coalescedLayout->wouldWait() && ui->lcdValue->updatesEnabled())
+        ui->lcdValue->setUpdatesEnabled(false);
     setIfChanged(ui->lcdValue, data->text(0));
     setIfChanged(ui->lcdUnit, data->unit().text);
     const int level = data->battery();
@@ -69,8 +73,22 @@ void ReadoutPanel::showReading(const DmmData* data)
     coalescedLayout->request();
 }
 
+void ReadoutPanel::paintValue()
+{
+    if (!ui->lcdValue->updatesEnabled())
+        ui->lcdValue->setUpdatesEnabled(true);
+}
+
+void ReadoutPanel::paintEvent(QPaintEvent* event)
+{
+    // Anything that paints the panel (a grab, an expose) shows the value it holds now.
+    paintValue();
+    QFrame::paintEvent(event);
+}
+
 void ReadoutPanel::layOut()
 {
+    paintValue();
     if (QLayout* grid = layout()) {
         grid->setEnabled(true);
         grid->activate();

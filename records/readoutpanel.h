@@ -29,9 +29,13 @@ public:
     // The layout the labels' changes asked for, waiting for the end of its interval.
     CoalescingTimer* layoutTimer() const { return coalescedLayout; }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     static void setIfChanged(QLabel* label, const QString& text);
     void layOut();
+    void paintValue();
 
     Ui::ReadoutPanel* ui;
     CoalescingTimer* coalescedLayout;
