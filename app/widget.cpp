@@ -125,9 +125,6 @@ Widget::~Widget()
 void Widget::initObj()
 {
     dmm = new MyDmm;
-    // Each reading's time is converted to UTC by the statistics and the journal, and once more
-    // when it is saved; with its offset fixed that costs no time-zone lookups.
-    dmm->setStamp(FrameCodec::Stamp::FixedOffset);
     reconnector = new Reconnector(dmm, this);
     reconnector->setObjectName(QStringLiteral("reconnector"));
 
