@@ -1,3 +1,4 @@
+#include "framecodec.h"
 #include "logger.h"
 #include "loggeroptions.h"
 #include "signalwatcher.h"
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     // than the GLib one, which also wakes itself whenever a descriptor is watched or left alone.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    FrameCodec::pinTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vibview-logger"));
 

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
 
 // Off unless asked for (QT_LOGGING_RULES="vibview.meter.frames.debug=true"): a line per stored
@@ -234,6 +235,14 @@ bool takeFrame(QByteArray& buffer, QByteArray& frame, int* damaged)
         frame = buffer.left(length);
         buffer.remove(0, length);
         return true;
+    }
+}
+
+void pinTimeZone()
+{
+    if (!qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", ":/etc/localtime");
+        tzset();
     }
 }
 

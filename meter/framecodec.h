@@ -50,6 +50,12 @@ enum class Stamp { LocalTime, FixedOffset };
 DmmData* decodeReading(
     const QByteArray& frame, QString& lastUnitText, Stamp stamp = Stamp::LocalTime);
 
+// Has the C library read the system's time zone once for the rest of the process (unless TZ
+// names one already). Otherwise every local time made or converted checks the zone file again,
+// a system call each, several times per reading. A zone changed while the program runs then
+// applies from its next start.
+void pinTimeZone();
+
 // Index of the highest set bit of the battery nibble (0 for none).
 int batteryLevel(int bits);
 

@@ -10,6 +10,7 @@
 #include "columnheader.h"
 #include "csvexport.h"
 #include "datamodel.h"
+#include "framecodec.h"
 #include "journal.h"
 #include "recorder.h"
 #include "tvitemmodel.h"
@@ -81,6 +82,7 @@ void settle(int ms = 300)
 
 int runSize(int argc, char* argv[], int count)
 {
+    FrameCodec::pinTimeZone(); // as the program does at its start
     QApplication app(argc, argv);
     // The window journals what it records: into a folder of this run's own, never the user's.
     QTemporaryDir journalFolder;

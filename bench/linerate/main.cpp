@@ -5,6 +5,7 @@
 // readings (cpu_percent_line_rate_chart_1000000). Also prints the reading rate it measured.
 
 #include "benchreadings.h"
+#include "framecodec.h"
 #include "journal.h"
 #include "mydmm.h"
 #include "tvitemmodel.h"
@@ -64,6 +65,7 @@ void waitMs(int ms)
 
 int main(int argc, char* argv[])
 {
+    FrameCodec::pinTimeZone(); // as the program does at its start
     QApplication app(argc, argv);
     // The window journals what it records: into a folder of this run's own, never the user's.
     QTemporaryDir journalFolder;
