@@ -1,6 +1,7 @@
 // vibview with the meter simulator attached: starts metersim on a pseudo-terminal, points the
 // meter link at it and shows the same window as vibview. Arguments go to metersim unchanged.
 
+#include "framecodec.h"
 #include "mydmm.h"
 #include "widget.h"
 
@@ -30,6 +31,7 @@ QString metersimProgram()
 
 int main(int argc, char* argv[])
 {
+    FrameCodec::pinTimeZone();
     QApplication app(argc, argv);
 
     QStringList simArguments = app.arguments().mid(1);
