@@ -5,6 +5,7 @@
 // restore_s_1000000: from Restore in the window's notice to a session of one million readings
 // back in the window.
 
+#include "cpuseconds.h"
 #include "itemjournal.h"
 #include "itemtree.h"
 #include "journal.h"
@@ -25,7 +26,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -33,14 +33,6 @@ namespace {
 constexpr double lineRate = 96.0;
 constexpr int phaseMs = 20000;
 constexpr int restoreReadings = 1000000;
-
-double cpuSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-}
 
 DmmData* liveReading(int n)
 {

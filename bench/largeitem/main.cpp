@@ -8,6 +8,7 @@
 
 #include "benchreadings.h"
 #include "columnheader.h"
+#include "cpuseconds.h"
 #include "csvexport.h"
 #include "datamodel.h"
 #include "framecodec.h"
@@ -41,10 +42,7 @@ constexpr int readingsMeasured = 200;
 
 double cpuMs()
 {
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    return cpuSeconds() * 1e3;
 }
 
 double threadCpuMs()

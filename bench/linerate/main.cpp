@@ -5,6 +5,7 @@
 // readings (cpu_percent_line_rate_chart_1000000). Also prints the reading rate it measured.
 
 #include "benchreadings.h"
+#include "cpuseconds.h"
 #include "framecodec.h"
 #include "journal.h"
 #include "mydmm.h"
@@ -23,7 +24,6 @@
 #include <QTreeView>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -31,14 +31,6 @@ namespace {
 // whole milliseconds, so 10 ms (100 a second) is the closest it comes from above.
 constexpr int periodMs = 10;
 constexpr int measureMs = 20000;
-
-double cpuSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-}
 
 ItemData* activeItem(Widget& w)
 {

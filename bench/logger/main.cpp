@@ -5,6 +5,8 @@
 //   mqtt_publish_latency_ms_p99: from the reading's time stamp (taken when the logger decoded it)
 //   to its arrival at the subscriber, the 99th percentile.
 
+#include "cpuseconds.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -31,14 +33,6 @@ namespace {
 // 100 frames a second, the closest the simulator comes to the line's 96 from above.
 constexpr int periodMs = 10;
 constexpr int durationS = 30;
-
-double childrenCpuSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-}
 
 // Reads the process's lines until one contains text (or the process has nothing more to say).
 QString waitForLine(QProcess& process, const QByteArray& text)
@@ -133,7 +127,7 @@ int main(int argc, char* argv[])
     }
     output.close();
 
-    const double cpuBefore = childrenCpuSeconds();
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer wall;
     wall.start();
     QProcess logger;
@@ -146,7 +140,7 @@ int main(int argc, char* argv[])
     if (!logger.waitForFinished((durationS + 60) * 1000) || logger.exitCode() != 0)
         return fail("the logger did not end cleanly");
     // The logger has been waited for, so its CPU time is now among the children's.
-    const double cpu = childrenCpuSeconds() - cpuBefore;
+    const double cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
     const double seconds = wall.elapsed() / 1000.0;
 
     // The logger ended after its last reading was confirmed by the broker, which passes it on
