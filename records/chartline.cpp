@@ -8,6 +8,10 @@
 #include <cmath>
 #include <limits>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 constexpr int FineShift = 6; // 64 points
@@ -103,6 +107,24 @@ bool stateCodeOf(int state, int& code)
     }
 }
 
+// Asks for large pages under a column about to be filled: a loaded day of readings then faults in
+// a few dozen pages per column instead of tens of thousands, which makes the first showing of a
+// large item markedly faster. Only whole, aligned large pages inside the buffer are advised.
+template <typename T> void adviseLargePages(QVector<T>& column)
+{
+#ifdef Q_OS_LINUX
+    constexpr quintptr LargePage = 2 * 1024 * 1024;
+    const auto begin = reinterpret_cast<quintptr>(column.data());
+    const quintptr end = begin + quintptr(column.capacity()) * sizeof(T);
+    const quintptr first = (begin + LargePage - 1) & ~(LargePage - 1);
+    const quintptr last = end & ~(LargePage - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(column)
+#endif
+}
+
 int stateOfCode(int code)
 {
     static const int states[]
@@ -133,6 +155,10 @@ void ChartLine::reserve(int count)
         blockMin[level].reserve((total >> LevelShifts[level]) + 1);
         blockMax[level].reserve((total >> LevelShifts[level]) + 1);
     }
+    adviseLargePages(values);
+    adviseLargePages(flags);
+    adviseLargePages(texts);
+    adviseLargePages(timeOffsets);
 }
 
 void ChartLine::clear()
