@@ -64,7 +64,7 @@ MqttPublisher::MqttPublisher(const Settings& settings, QObject* parent)
             publishLast();
     });
     answerTimer->setSingleShot(true);
-    answerTimer->setInterval(AnswerBatchMs);
+    answerTimer->setInterval(2 * AnswerBatchMs);
     connect(answerTimer, &QTimer::timeout, this, [this] {
         if (readNotifier)
             readNotifier->setEnabled(true);
@@ -183,9 +183,21 @@ void MqttPublisher::answersArrived()
     // once.
     if (phase == Phase::Running && online && !resending && !inFlight.empty() && queue.isEmpty()) {
         readNotifier->setEnabled(false);
+        gathering.start();
         answerTimer->start();
         return;
     }
+    service();
+}
+
+void MqttPublisher::readGatheredAnswers()
+{
+    // The logger is awake for a reading anyway: reading the confirmations now spares a wake-up
+    // of their own, and the fallback timer never fires while readings keep coming.
+    if (!readNotifier || readNotifier->isEnabled() || !gathering.hasExpired(AnswerBatchMs))
+        return;
+    gathering.start();
+    answerTimer->start();
     service();
 }
 
@@ -368,6 +380,7 @@ void MqttPublisher::publish(const QByteArray& message)
 {
     queue.push(message);
     pump();
+    readGatheredAnswers();
 }
 
 int MqttPublisher::publishRaw(

@@ -3,6 +3,7 @@
 #include "publishqueue.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -52,7 +53,8 @@ public:
     // answers.
     static constexpr int HousekeepingMs = 1000;
     // How long the broker's confirmations are left to gather while readings flow: well within
-    // the time the window of messages in flight lasts at the meter's rate.
+    // the time the window of messages in flight lasts at the meter's rate. They are read along
+    // with the next reading published after that, or at twice that when none comes.
     static constexpr int AnswerBatchMs = 50;
     // .../last is brought up to date at most this often.
     static constexpr int LastIntervalMs = 250;
@@ -103,6 +105,7 @@ private:
     void connectAttemptDone(int rc, const QString& reason);
     void service();
     void answersArrived();
+    void readGatheredAnswers();
     void watchSocket();
     void dropSocket();
     void updateWriteInterest();
@@ -144,6 +147,8 @@ private:
     QTimer* reconnectTimer;
     QTimer* answerTimer;
     QTimer* lastTimer;
+    // Since the confirmations were last read, while they gather.
+    QElapsedTimer gathering;
 
     // While a connection attempt runs, the client belongs to that thread alone.
     std::thread connector;
