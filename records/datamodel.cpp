@@ -45,7 +45,7 @@ int DataModel::rowCount(const QModelIndex& parent) const
 {
     // A table has no children: answering the row count under a valid parent would describe an
     // endless tree to views and proxies.
-    return parent.isValid() ? 0 : rows.size();
+    return parent.isValid() ? 0 : size();
 }
 
 int DataModel::columnCount(const QModelIndex& parent) const
@@ -55,14 +55,14 @@ int DataModel::columnCount(const QModelIndex& parent) const
 
 QVariant DataModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows.size() || index.column() >= ColumnCount)
+    if (!index.isValid() || index.row() >= size() || index.column() >= ColumnCount)
         return QVariant();
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignHCenter | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
 
-    const DmmData* r = rows.at(index.row());
+    const DmmData* r = at(index.row());
     switch (index.column()) {
     case 0:
         return r->fromStore() ? r->storeIndex() : index.row() + 1;
@@ -90,8 +90,9 @@ QVariant DataModel::headerData(int section, Qt::Orientation orientation, int rol
 
 bool DataModel::removeRows(int row, int count, const QModelIndex& parent)
 {
-    if (parent.isValid() || row < 0 || row >= rows.size() || count <= 0)
+    if (parent.isValid() || row < 0 || row >= size() || count <= 0)
         return false;
+    takeOwnRows();
     // Only rows that exist are announced: announcing missing ones corrupts every attached view.
     const int last = int(qMin<qint64>(qint64(row) + count, rows.size()) - 1);
     beginRemoveRows(QModelIndex(), row, last);
@@ -111,7 +112,16 @@ Qt::ItemFlags DataModel::flags(const QModelIndex& index) const
 int DataModel::appendReading(DmmData* reading)
 {
     if (!reading)
-        return rows.size();
+        return size();
+    if (borrowed && borrowedRows < borrowed->readingCount()
+        && borrowed->readingAt(borrowedRows) == reading) {
+        // The shown item's next reading: its list already holds it.
+        beginInsertRows(QModelIndex(), borrowedRows, borrowedRows);
+        ++borrowedRows;
+        endInsertRows();
+        return borrowedRows;
+    }
+    takeOwnRows();
     const int row = rows.size();
     if (row == 0)
         followOwnerOf(reading);
@@ -124,7 +134,8 @@ int DataModel::appendReading(DmmData* reading)
 int DataModel::setReadings(const QList<DmmData*>& readings)
 {
     if (readings.isEmpty())
-        return rows.size();
+        return size();
+    takeOwnRows();
     const int first = rows.size();
     if (first == 0)
         followOwnerOf(readings.first());
@@ -137,16 +148,37 @@ int DataModel::setReadings(const QList<DmmData*>& readings)
 
 void DataModel::clear()
 {
-    if (rows.isEmpty())
+    if (size() == 0) {
+        borrowed = nullptr;
         return;
-    beginRemoveRows(QModelIndex(), 0, rows.size() - 1);
+    }
+    beginRemoveRows(QModelIndex(), 0, size() - 1);
     rows.clear();
+    borrowed = nullptr;
+    borrowedRows = 0;
     endRemoveRows();
 }
 
 const DmmData* DataModel::reading(int row) const
 {
-    return row >= 0 && row < rows.size() ? rows.at(row) : nullptr;
+    return row >= 0 && row < size() ? at(row) : nullptr;
+}
+
+DmmData* DataModel::at(int row) const
+{
+    return borrowed ? borrowed->readingAt(row) : rows.at(row);
+}
+
+void DataModel::takeOwnRows()
+{
+    if (!borrowed)
+        return;
+    rows.clear();
+    rows.reserve(borrowedRows);
+    for (int row = 0; row < borrowedRows; ++row)
+        rows.append(borrowed->readingAt(row));
+    borrowed = nullptr;
+    borrowedRows = 0;
 }
 
 void DataModel::showItem(ItemData* item)
@@ -154,8 +186,11 @@ void DataModel::showItem(ItemData* item)
     // One reset rather than removing the old rows and inserting the new: the views then build
     // their rows once, instead of moving what follows each announced span.
     beginResetModel();
+    rows.clear();
+    borrowed = nullptr;
     follow(item);
-    rows = item ? item->readings() : QList<DmmData*>();
+    borrowed = item;
+    borrowedRows = item ? item->readingCount() : 0;
     endResetModel();
 }
 
@@ -163,7 +198,7 @@ void DataModel::addReading(ItemData* item, const DmmData* reading)
 {
     // The item's own pointer: the row list holds the readings as the item does.
     if (item && item == shown && reading && item->lastReading() == reading)
-        appendReading(item->readings().last());
+        appendReading(item->readingAt(item->readingCount() - 1));
 }
 
 void DataModel::follow(ItemData* item)
@@ -186,6 +221,7 @@ void DataModel::followOwnerOf(const DmmData* reading)
 
 void DataModel::forgetItem()
 {
+    takeOwnRows();
     if (shown)
         disconnect(shown, nullptr, this, nullptr);
     shown = nullptr;

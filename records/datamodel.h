@@ -40,12 +40,22 @@ public:
     void addReading(ItemData* item, const DmmData* reading);
 
 private:
+    int size() const { return borrowed ? borrowedRows : rows.size(); }
+    DmmData* at(int row) const;
+    // Copies the borrowed rows into rows, before the table changes in a way the item does not.
+    void takeOwnRows();
     void follow(ItemData* item);
     void followOwnerOf(const DmmData* reading);
     void forgetItem();
 
-    // Shares the item's list while neither grows: showing an item copies no pointer.
+    // The rows of a table that does not show an item as it stands (after removeRows, or filled
+    // through setReadings).
     QList<DmmData*> rows;
     QList<ColumnHeader*> headers;
     ItemData* shown = nullptr;
+    // The item whose first borrowedRows readings are the rows. They are read from the item's own
+    // list: a copy of it would share the item's storage until the item grows, and that growth
+    // would then copy every pointer, a stall of half a second for a day of readings.
+    const ItemData* borrowed = nullptr;
+    int borrowedRows = 0;
 };

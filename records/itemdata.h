@@ -36,6 +36,8 @@ public:
     // pointers.
     const QList<DmmData*> readings() const { return m_readings; }
     int readingCount() const { return m_readings.size(); }
+    // Reading index, 0 <= index < readingCount(), without a copy of the list.
+    DmmData* readingAt(int index) const { return m_readings.at(index); }
     const DmmData* lastReading() const
     {
         return m_readings.isEmpty() ? nullptr : m_readings.last();

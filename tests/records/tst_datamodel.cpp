@@ -61,6 +61,7 @@ private slots:
     void clearingTableKeepsReadings();
     void clearReadingsEmptiesTheTableShowingThem();
     void deletingShownItemEmptiesTable();
+    void removingRowsOfShownItemKeepsItsReadings();
     void itemBasics();
     void tableFollowsLastRow_data();
     void tableFollowsLastRow();
@@ -370,6 +371,27 @@ void DataModelTest::deletingShownItemEmptiesTable()
     delete item;
     QVERIFY(watch.isNull());
     QCOMPARE(model->rowCount(), 0);
+}
+
+void DataModelTest::removingRowsOfShownItemKeepsItsReadings()
+{
+    // The table reads a shown item's rows from the item; removing some must not touch the item,
+    // and the item's later readings still become rows.
+    ItemData item("x", ItemData::LiveMeasure);
+    for (int i = 0; i < 4; ++i)
+        item.appendReading(reading(QString::number(i)));
+    model->showItem(&item);
+    QVERIFY(model->removeRows(1, 2));
+    DmmData* next = reading("4");
+    item.appendReading(next);
+    model->addReading(&item, next);
+    QCOMPARE(item.readingCount(), 5);
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(model->index(1, 3).data().toString(), QStringLiteral("3"));
+    QCOMPARE(model->index(2, 3).data().toString(), QStringLiteral("4"));
+    model->showItem(&item);
+    QCOMPARE(model->rowCount(), 5);
+    QCOMPARE(model->index(2, 3).data().toString(), QStringLiteral("2"));
 }
 
 void DataModelTest::itemBasics()
