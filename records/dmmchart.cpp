@@ -145,7 +145,7 @@ void DMMChart::lineChanged(const DmmData* appended)
     if (!lineItem)
         return;
     const int next = lines.first()->size();
-    if (!appended || next >= lineItem->readingCount() || lineItem->readings().at(next) != appended)
+    if (!appended || next >= lineItem->readingCount() || lineItem->readingAt(next) != appended)
         lineItem = nullptr;
 }
 

@@ -135,7 +135,7 @@ int Recorder::decimalsForItem(const ItemData* item)
 {
     if (!item || item->readingCount() == 0)
         return 1;
-    const QString detection = item->readings().first()->detection().toLower();
+    const QString detection = item->readingAt(0)->detection().toLower();
     if (detection.contains(QLatin1String("ap")))
         return 1;
     if (detection.contains(QLatin1String("vrms")))
