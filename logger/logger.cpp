@@ -31,6 +31,7 @@ Logger::Logger(const LoggerOptions& options, QObject* parent)
     , meterRetry(new QTimer(this))
 {
     saveTimer->setInterval(SaveIntervalMs);
+    saveTimer->setTimerType(Qt::PreciseTimer);
     statusTimer->setInterval(options.statusIntervalMs);
     durationTimer->setSingleShot(true);
     meterRetry->setInterval(MeterRetryMs);

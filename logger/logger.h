@@ -26,8 +26,9 @@ class Logger : public QObject
 public:
     enum ExitCode { Clean = 0, BadArguments = 2, NoMeter = 3, OutputFailed = 4 };
 
-    // The files are saved this often, so a power failure costs at most this much.
-    static constexpr int SaveIntervalMs = 500;
+    // The files are saved this often, so a power failure costs at most this much: within the
+    // second they promise, on a precise timer, and no more often, as each save costs a sync.
+    static constexpr int SaveIntervalMs = 900;
     // A lost meter is also looked for this often: not every port announces its return (a
     // pseudo-terminal, a system without udev).
     static constexpr int MeterRetryMs = 2000;

@@ -62,6 +62,7 @@ bool SessionWriter::open(const QString& fileName, Mode mode, int pageLimit)
     close();
     path = fileName;
     damaged = false;
+    emptiesJournal = false;
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.setDatabaseName(fileName);
     // Another program holding the file for a moment is waited for, not reported.
@@ -74,12 +75,13 @@ bool SessionWriter::open(const QString& fileName, Mode mode, int pageLimit)
     const bool journal = mode == Mode::Journal;
     // The mode is set first: it reads the file's header, so a file that is no database fails here.
     if (!exec(journal ? QStringLiteral("PRAGMA journal_mode = WAL")
-                      : QStringLiteral("PRAGMA journal_mode = DELETE"))
+                      : QStringLiteral("PRAGMA journal_mode = TRUNCATE"))
         || !exec(QStringLiteral("PRAGMA synchronous = FULL"))
         || (pageLimit > 0 && !exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pageLimit)))) {
         close();
         return false;
     }
+    emptiesJournal = !journal;
     bool empty = false;
     QString reason;
     if (!SessionSchema::isEmpty(db, &empty, &reason)) {
@@ -104,6 +106,13 @@ void SessionWriter::close()
     selectText.reset();
     textIds.clear();
     if (db.isValid()) {
+        if (db.isOpen() && emptiesJournal) {
+            // What was not committed is dropped, as closing would; then the emptied journal goes.
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("ROLLBACK"));
+            query.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+        }
+        emptiesJournal = false;
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);

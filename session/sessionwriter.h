@@ -19,7 +19,9 @@ public:
     enum class Mode {
         // The recording journal: write-ahead log, every commit on the disk before it returns.
         Journal,
-        // A session file: a single file, complete after each commit.
+        // A session file: a single file, complete after each commit. While it is open its rollback
+        // journal is emptied rather than deleted after each commit, which spares a writer that
+        // commits every second the file system's create and delete; closing removes it.
         File,
     };
 
@@ -72,6 +74,7 @@ private:
     QString path;
     QString error;
     bool damaged = false;
+    bool emptiesJournal = false;
     QHash<QString, qint64> textIds;
     std::unique_ptr<QSqlQuery> insertReading;
     std::unique_ptr<QSqlQuery> insertText;

@@ -522,7 +522,9 @@ void LoggerTest::publishesEveryFrameAndWritesTheFiles()
     QCOMPARE(figures.value("dropped"), 0);
     QCOMPARE(figures.value("damaged frames"), sent.damaged);
 
-    // The session file, read as the window reads it: one item with the same readings.
+    // The session file stands alone after the end, read as the window reads it: one item with
+    // the same readings.
+    QVERIFY(!QFile::exists(session + QStringLiteral("-journal")));
     SessionReader reader;
     std::vector<LoadedItem> items;
     QVERIFY2(reader.open(session) && reader.readAll(&items), qPrintable(reader.errorString()));
