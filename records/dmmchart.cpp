@@ -210,11 +210,46 @@ void DMMChart::trimHiddenLines()
     }
 }
 
+void DMMChart::followItem(const ItemData* item)
+{
+    if (!item || item == lineItem || item->readingCount() > 0)
+        return;
+    for (const auto& hidden : qAsConst(hiddenLines)) {
+        if (hidden.first == item)
+            return;
+    }
+    QMutexLocker lock(&mutex);
+    hiddenLines.append({ item, new ChartLine(this) });
+    follow(item);
+}
+
 void DMMChart::follow(const ItemData* item)
 {
     disconnect(item, nullptr, this, nullptr);
+    connect(item, &ItemData::readingAppended, this,
+        [this, item](const DmmData* reading) { hiddenItemGrew(item, reading); });
     connect(item, &ItemData::readingsAboutToBeCleared, this, [this, item] { forgetItem(item); });
     connect(item, &QObject::destroyed, this, [this, item] { forgetItem(item); });
+}
+
+void DMMChart::hiddenItemGrew(const ItemData* item, const DmmData* reading)
+{
+    // The shown item's line takes its readings through appendReading, as before.
+    for (const auto& hidden : qAsConst(hiddenLines)) {
+        if (hidden.first != item)
+            continue;
+        ChartLine* line = hidden.second;
+        // Only a line that holds every earlier reading grows; any other is completed when shown.
+        if (line->size() == item->readingCount() - 1) {
+            line->append(reading);
+            // The budget is looked at now and then, not on every reading.
+            if (line->size() % 65536 == 0) {
+                QMutexLocker lock(&mutex);
+                trimHiddenLines();
+            }
+        }
+        return;
+    }
 }
 
 void DMMChart::forgetItem(const QObject* item)

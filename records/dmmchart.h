@@ -47,6 +47,10 @@ public:
     // Line 0 shows the readings of item, in the full view: the line kept from when the item was
     // last shown, brought up to date with what the item stored since, or encoded afresh.
     void showItem(const ItemData* item);
+    // Keeps a line of item's readings from now on while it is not shown, as they are stored,
+    // so that showing it finds them encoded. Only an item without readings yet is taken up: one
+    // that has some is encoded when first shown.
+    void followItem(const ItemData* item);
     void clear();
     void setLeftMargin(int margin);
     void setBottomMargin(int margin);
@@ -120,13 +124,15 @@ private:
     void trimHiddenLines();
     void follow(const ItemData* item);
     void forgetItem(const QObject* item);
+    void hiddenItemGrew(const ItemData* item, const DmmData* reading);
 
     PlotMargins plotMargins { 60, 40, 20, 40 };
     QList<ChartLine*> lines;
     // The item whose first pointCount() readings line 0 holds; none when it holds other points.
     const ItemData* lineItem = nullptr;
-    // Lines of items shown before, the least recently shown first: showing one of them again
-    // encodes only the readings stored since. Cleared or deleted items take theirs along.
+    // Lines of items shown before or followed, the least recently shown first, which grow with
+    // their items: showing one of them again encodes only what the line missed. Cleared or
+    // deleted items take theirs along.
     QList<QPair<const ItemData*, ChartLine*>> hiddenLines;
     // Images rather than pixmaps: the line pass writes its pixel columns straight into them. The
     // line layer holds the background (axes, grid, labels, titles) and the lines.

@@ -31,6 +31,7 @@ void ItemData::appendReading(DmmData* reading)
         return;
     reading->setParent(this);
     m_readings.append(reading);
+    emit readingAppended(reading);
 }
 
 void ItemData::clearReadings()

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "dmmdata.h"
 #include "itemproperties.h"
 
 #include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
-
-class DmmData;
 
 // One measurement item: a named list of readings of one unit. The item owns its readings; it is
 // their QObject parent, so a table showing them can tell whose they are.
@@ -50,6 +49,8 @@ public:
     void clearReadings();
 
 signals:
+    // After appendReading took the reading in, as the item's last.
+    void readingAppended(const DmmData* reading);
     void readingsAboutToBeCleared();
     void propertiesChanged();
 

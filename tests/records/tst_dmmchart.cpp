@@ -1066,6 +1066,7 @@ void DMMChartTest::reshownItemMatchesFreshChart_data()
     QTest::newRow("a point not of the item while shown") << "foreign point";
     QTest::newRow("chart cleared while shown") << "chart cleared";
     QTest::newRow("another item deleted, a new one shown") << "delete";
+    QTest::newRow("never shown, followed from empty") << "followed";
 }
 
 void DMMChartTest::reshownItemMatchesFreshChart()
@@ -1080,8 +1081,10 @@ void DMMChartTest::reshownItemMatchesFreshChart()
     ItemData* b = inPlace;
     store(a.get(), 0, 300, QStringLiteral("cm/s"), 3.0);
     store(b, 1000, 200, QStringLiteral("cm/s"), 8.0);
+    const auto followed = std::make_unique<ItemData>(QStringLiteral("D"), ItemData::LiveMeasure);
     DMMChart chart;
     prepare(chart);
+    chart.followItem(followed.get());
     chart.showItem(a.get());
     if (change == QLatin1String("live")) {
         store(a.get(), 300, 1, QStringLiteral("cm/s"), 3.0);
@@ -1109,6 +1112,9 @@ void DMMChartTest::reshownItemMatchesFreshChart()
         inPlace = new (place) ItemData(QStringLiteral("C"), ItemData::LiveMeasure);
         store(inPlace, 5000, 80, QStringLiteral("in/s"), 1.0);
         reshown = inPlace;
+    } else if (change == QLatin1String("followed")) {
+        store(followed.get(), 0, 250, QStringLiteral("cm/s"), 6.0);
+        reshown = followed.get();
     }
     chart.showItem(reshown);
 
