@@ -4,13 +4,13 @@
 #include "dmmdata.h"
 #include "mqttpublisher.h"
 #include "mydmm.h"
+#include "portidentity.h"
 #include "readingmessage.h"
 #include "reconnector.h"
 #include "sessionlog.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -126,7 +126,7 @@ int Logger::start()
     if (!dmm->open())
         return failStart(NoMeter, QStringLiteral("cannot open the meter: %1").arg(meterFailure()));
     portName = dmm->portName();
-    id = meterId(QSerialPortInfo(portName).serialNumber(), portName);
+    id = meterId(PortIdentity::serialNumber(portName), portName);
 
     reconnector = new Reconnector(dmm.get(), this);
     connect(dmm.get(), &MyDmm::display, this, &Logger::readingArrived);
