@@ -200,6 +200,8 @@ void Widget::initWidget()
     recorder->setStoreItem(items->storeItem());
     condition->watch(items->storeItem());
     connect(items, &ItemTree::itemAdded, condition, &ConditionMonitor::watch);
+    // An item filled while another is shown (a session being opened) is then shown at once.
+    connect(items, &ItemTree::itemAdded, ui->chart, &DMMChart::followItem);
     const QModelIndex measure1 = items->addLiveItem(QStringLiteral("Measure%1").arg(1));
 
     ui->tvItems->expandAll();
