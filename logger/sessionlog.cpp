@@ -13,6 +13,7 @@ bool SessionLog::open(const QString& fileName, const QString& itemName, const QD
     session = 0;
     item = 0;
     unit.clear();
+    gathered.clear();
     unsaved = 0;
     if (QFileInfo(fileName).isDir()) {
         error = QStringLiteral("it is a folder");
@@ -52,8 +53,7 @@ bool SessionLog::append(const DmmData& reading)
         if (!writer.setItemUnit(item, unit))
             return fail();
     }
-    if (!writer.appendReading(item, ReadingRecord::of(reading)))
-        return fail();
+    gathered.append(ReadingRecord::of(reading));
     ++unsaved;
     return true;
 }
@@ -64,17 +64,25 @@ bool SessionLog::save()
         return false;
     if (unsaved == 0)
         return true;
-    if (!writer.commit() || !writer.begin())
+    if (!writeGathered() || !writer.commit() || !writer.begin())
         return fail();
     unsaved = 0;
     return true;
+}
+
+bool SessionLog::writeGathered()
+{
+    const bool written = writer.appendReadings(item, gathered);
+    gathered.clear();
+    return written;
 }
 
 bool SessionLog::close(const QDateTime& ended)
 {
     if (!writer.isOpen())
         return true;
-    const bool saved = (session == 0 || writer.endSession(session, ended)) && writer.commit();
+    const bool saved = (session == 0 || (writeGathered() && writer.endSession(session, ended)))
+        && writer.commit();
     if (!saved)
         fail();
     else

@@ -4,12 +4,14 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVector>
 
 class DmmData;
 
 // Writes the logger's readings into a session file (the format the window saves and opens): one
-// session per run with one item, added to the file when it exists already. Readings go into an
-// open transaction; save() commits it, so that a power failure costs at most what came since.
+// session per run with one item, added to the file when it exists already. Readings are gathered
+// and written together by save(), which commits them, so that a power failure costs at most what
+// came since.
 class SessionLog
 {
 public:
@@ -27,6 +29,7 @@ public:
 
 private:
     bool fail();
+    bool writeGathered();
 
     SessionWriter writer;
     QString name;
@@ -35,5 +38,6 @@ private:
     qint64 item = 0;
     QString unit;
     QString error;
+    QVector<ReadingRecord> gathered;
     int unsaved = 0;
 };

@@ -30,6 +30,9 @@ QString text(const QString& value)
     return value.isNull() ? QLatin1String("") : value;
 }
 
+// Bound values per reading.
+constexpr int ReadingFields = 15;
+
 // The values and texts past the first, which the meter never sends but a reading may hold.
 QVariant extraOf(const ReadingRecord& reading)
 {
@@ -101,7 +104,8 @@ bool SessionWriter::open(const QString& fileName, Mode mode, int pageLimit)
 
 void SessionWriter::close()
 {
-    insertReading.reset();
+    for (std::unique_ptr<QSqlQuery>& insert : insertReading)
+        insert.reset();
     insertText.reset();
     selectText.reset();
     textIds.clear();
@@ -139,9 +143,14 @@ bool SessionWriter::exec(const QString& statement)
 
 QSqlQuery& SessionWriter::prepared(std::unique_ptr<QSqlQuery>& query, const char* statement)
 {
+    return prepared(query, QString::fromLatin1(statement));
+}
+
+QSqlQuery& SessionWriter::prepared(std::unique_ptr<QSqlQuery>& query, const QString& statement)
+{
     if (!query) {
         query = std::make_unique<QSqlQuery>(db);
-        query->prepare(QString::fromLatin1(statement));
+        query->prepare(statement);
     }
     return *query;
 }
@@ -287,6 +296,45 @@ qint64 SessionWriter::textId(const QString& value)
 
 bool SessionWriter::appendReading(qint64 item, const ReadingRecord& reading)
 {
+    return insertReadings(item, &reading, 1);
+}
+
+bool SessionWriter::appendReadings(qint64 item, const QVector<ReadingRecord>& readings)
+{
+    return insertReadings(item, readings.constData(), readings.size());
+}
+
+bool SessionWriter::insertReadings(qint64 item, const ReadingRecord* readings, int count)
+{
+    static const QString columns = QStringLiteral(
+        "INSERT INTO readings (item_id, time_ms, utc_offset, value, text, extra, state, "
+        "from_store, store_index, unit_code, unit_text, band, detection, status, battery) "
+        "VALUES ");
+    static const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    // Runs of 64, 32, ... 1 readings: most of SQLite's work per statement is done once per run.
+    for (int level = BatchLevels - 1; level >= 0; --level) {
+        const int rows = 1 << level;
+        while (count >= rows) {
+            if (!insertReading[level])
+                prepared(insertReading[level],
+                    columns + (row + QLatin1String(", ")).repeated(rows - 1) + row);
+            QSqlQuery& insert = *insertReading[level];
+            for (int i = 0; i < rows; ++i) {
+                if (!bindReading(insert, i * ReadingFields, item, readings[i]))
+                    return false;
+            }
+            if (!exec(insert))
+                return false;
+            readings += rows;
+            count -= rows;
+        }
+    }
+    return true;
+}
+
+bool SessionWriter::bindReading(
+    QSqlQuery& insert, int first, qint64 item, const ReadingRecord& reading)
+{
     // Empty texts are stored like any other, so that every reading names three texts.
     const qint64 unitText = textId(reading.unitText);
     const qint64 band = textId(reading.band);
@@ -294,29 +342,25 @@ bool SessionWriter::appendReading(qint64 item, const ReadingRecord& reading)
     if (!unitText || !band || !detection)
         return false;
 
-    QSqlQuery& insert = prepared(insertReading,
-        "INSERT INTO readings (item_id, time_ms, utc_offset, value, text, extra, state, "
-        "from_store, store_index, unit_code, unit_text, band, detection, status, battery) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     const bool timed = reading.dateTime.isValid();
-    insert.bindValue(0, item);
-    insert.bindValue(
-        1, timed ? QVariant(reading.dateTime.toMSecsSinceEpoch()) : QVariant(QVariant::LongLong));
-    insert.bindValue(2, timed ? reading.dateTime.offsetFromUtc() : 0);
-    insert.bindValue(3,
+    insert.bindValue(first + 0, item);
+    insert.bindValue(first + 1,
+        timed ? QVariant(reading.dateTime.toMSecsSinceEpoch()) : QVariant(QVariant::LongLong));
+    insert.bindValue(first + 2, timed ? reading.dateTime.offsetFromUtc() : 0);
+    insert.bindValue(first + 3,
         reading.values.isEmpty() ? QVariant(QVariant::Double) : QVariant(reading.values.first()));
-    insert.bindValue(4,
+    insert.bindValue(first + 4,
         reading.texts.isEmpty() ? QVariant(QVariant::String)
                                 : QVariant(text(reading.texts.first())));
-    insert.bindValue(5, extraOf(reading));
-    insert.bindValue(6, reading.state);
-    insert.bindValue(7, reading.fromStore ? 1 : 0);
-    insert.bindValue(8, reading.storeIndex);
-    insert.bindValue(9, reading.unitCode);
-    insert.bindValue(10, unitText);
-    insert.bindValue(11, band);
-    insert.bindValue(12, detection);
-    insert.bindValue(13, reading.status);
-    insert.bindValue(14, reading.battery);
-    return exec(insert);
+    insert.bindValue(first + 5, extraOf(reading));
+    insert.bindValue(first + 6, reading.state);
+    insert.bindValue(first + 7, reading.fromStore ? 1 : 0);
+    insert.bindValue(first + 8, reading.storeIndex);
+    insert.bindValue(first + 9, reading.unitCode);
+    insert.bindValue(first + 10, unitText);
+    insert.bindValue(first + 11, band);
+    insert.bindValue(first + 12, detection);
+    insert.bindValue(first + 13, reading.status);
+    insert.bindValue(first + 14, reading.battery);
+    return true;
 }

@@ -7,7 +7,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QVector>
 
+#include <array>
 #include <memory>
 
 // Writes sessions, items and readings into a session database (the journal or a .vibview file),
@@ -59,13 +61,22 @@ public:
     bool removeItem(qint64 item);
 
     bool appendReading(qint64 item, const ReadingRecord& reading);
+    // The same for many readings, in a few statements: much cheaper per reading than one call
+    // each, for a writer that gathers its readings between commits.
+    bool appendReadings(qint64 item, const QVector<ReadingRecord>& readings);
 
 private:
+    // Statements inserting 1, 2, 4, ... 64 readings at once.
+    static constexpr int BatchLevels = 7;
+
+    bool insertReadings(qint64 item, const ReadingRecord* readings, int count);
+    bool bindReading(QSqlQuery& insert, int first, qint64 item, const ReadingRecord& reading);
     // One column of one item; the column name is always one of ours, never the user's.
     bool updateItem(qint64 item, const QString& column, const QVariant& value);
     bool exec(QSqlQuery& query);
     bool exec(const QString& statement);
     QSqlQuery& prepared(std::unique_ptr<QSqlQuery>& query, const char* statement);
+    QSqlQuery& prepared(std::unique_ptr<QSqlQuery>& query, const QString& statement);
     qint64 textId(const QString& value);
     bool fail(const QSqlError& sqlError);
 
@@ -76,7 +87,7 @@ private:
     bool damaged = false;
     bool emptiesJournal = false;
     QHash<QString, qint64> textIds;
-    std::unique_ptr<QSqlQuery> insertReading;
+    std::array<std::unique_ptr<QSqlQuery>, BatchLevels> insertReading;
     std::unique_ptr<QSqlQuery> insertText;
     std::unique_ptr<QSqlQuery> selectText;
 };

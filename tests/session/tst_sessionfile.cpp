@@ -103,6 +103,8 @@ class SessionFileTest : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void batchKeepsEveryReadingInOrder_data();
+    void batchKeepsEveryReadingInOrder();
     void readableByAnotherTool();
     void refusesDamaged_data();
     void refusesDamaged();
@@ -181,6 +183,52 @@ void SessionFileTest::roundTrip()
     const QString wallClock = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
     QCOMPARE(loaded[0].readings[1]->dateTime().toString(wallClock),
         reading.dateTime.toString(wallClock));
+}
+
+void SessionFileTest::batchKeepsEveryReadingInOrder_data()
+{
+    QTest::addColumn<int>("count");
+    // Written in runs of 64, 32, ... 1: none, one, a whole run, every run size, several whole runs.
+    QTest::newRow("0") << 0;
+    QTest::newRow("1") << 1;
+    QTest::newRow("64") << 64;
+    QTest::newRow("127") << 127;
+    QTest::newRow("200") << 200;
+}
+
+void SessionFileTest::batchKeepsEveryReadingInOrder()
+{
+    QFETCH(int, count);
+    QVector<ReadingRecord> readings;
+    for (int i = 0; i < count; ++i) {
+        ReadingRecord r = record(i);
+        // Readings that differ in every field, so that a reading bound in another's place shows.
+        r.state = i % 3 - 1;
+        r.status = i % 16;
+        r.battery = i % 4;
+        r.storeIndex = i;
+        if (i % 5 == 0)
+            r.texts << QString::number(i);
+        readings << r;
+    }
+    const QString path = dir.filePath(QStringLiteral("batch%1.vibview").arg(count));
+    SessionSaver saver(path);
+    SessionWriter* writer = saver.open();
+    QVERIFY2(writer, qPrintable(saver.errorString()));
+    ItemRecord item;
+    item.name = QStringLiteral("Batch");
+    const qint64 id
+        = writer->addItem(writer->beginSession(QDateTime::currentDateTime(), "test"), item, 1);
+    QVERIFY2(
+        writer->appendReadings(id, readings) && saver.commit(), qPrintable(saver.errorString()));
+
+    SessionReader reader;
+    std::vector<LoadedItem> loaded;
+    QVERIFY2(reader.open(path) && reader.readAll(&loaded), qPrintable(reader.errorString()));
+    QCOMPARE(int(loaded.size()), 1);
+    QCOMPARE(int(loaded[0].readings.size()), count);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(describe(*loaded[0].readings[i]), describe(*readings.at(i).toReading()));
 }
 
 void SessionFileTest::readableByAnotherTool()
