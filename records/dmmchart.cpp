@@ -598,7 +598,6 @@ void DMMChart::drawBackground()
     const QFontMetrics fm = painter.fontMetrics();
     const int fh = fm.height();
     const QPen solid = solidPen(Qt::black);
-    const QPen dotted = dottedPen(Qt::black);
     const QRect plot = plotRect();
 
     if (hasRoom()) {
@@ -612,10 +611,8 @@ void DMMChart::drawBackground()
             xs.append(int(d * grid.xLabelSpacing + plot.left() + 0.5));
         for (int x : qAsConst(xs))
             painter.drawLine(x, plot.bottom(), x, plot.bottom() + 5);
-        painter.setPen(dotted);
         for (int x : qAsConst(xs))
-            painter.drawLine(x, plot.bottom(), x, plot.top());
-        painter.setPen(solid);
+            drawDottedLine(painter, QPoint(x, plot.bottom()), QPoint(x, plot.top()));
         const ChartLine* line0 = lines.first();
         for (int d = 0; d < xs.size(); ++d) {
             const int index = zoom.firstIndex() + d * grid.pointsPerXLabel;
@@ -642,10 +639,9 @@ void DMMChart::drawBackground()
                 painter.setPen(solid);
                 for (int y : qAsConst(ys))
                     painter.drawLine(plot.left(), y, plot.left() - 5, y);
-                painter.setPen(dotted);
                 for (int y : qAsConst(ys))
-                    painter.drawLine(plot.left(), y, plot.left() + plot.width(), y);
-                painter.setPen(solid);
+                    drawDottedLine(
+                        painter, QPoint(plot.left(), y), QPoint(plot.left() + plot.width(), y));
                 for (int l = 0; l < ys.size(); ++l) {
                     const QString text = grid.valueLabel(l, pass == 1, labelDecimals);
                     const int w = fm.horizontalAdvance(text);
@@ -674,6 +670,33 @@ void DMMChart::drawBackground()
         painter.drawText(
             QRect(plot.left() + (plot.width() - w) / 2, top, w, fh), Qt::AlignCenter, xAxisTitle);
     }
+}
+
+void DMMChart::drawDottedLine(QPainter& painter, const QPoint& from, const QPoint& to)
+{
+    // Qt's dashed stroker takes a tenth of a millisecond for the grid. Every grid line of one
+    // direction has the same length and so the same dots, counted from its start: they are
+    // stroked once into a strip and copied from there, pixel for pixel the same.
+    const bool vertical = from.x() == to.x();
+    const int length = vertical ? from.y() - to.y() + 1 : to.x() - from.x() + 1;
+    if ((vertical ? from.y() < to.y() : from.y() != to.y()) || length < 2) {
+        const QPen pen = painter.pen();
+        painter.setPen(dottedPen(Qt::black));
+        painter.drawLine(from, to);
+        painter.setPen(pen);
+        return;
+    }
+    QImage& strip = vertical ? verticalDots : horizontalDots;
+    const QSize size = vertical ? QSize(1, length) : QSize(length, 1);
+    if (strip.size() != size) {
+        strip = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        strip.fill(Qt::transparent);
+        QPainter stripPainter(&strip);
+        stripPainter.setPen(dottedPen(Qt::black));
+        stripPainter.drawLine(
+            QPoint(0, vertical ? length - 1 : 0), QPoint(vertical ? 0 : length - 1, 0));
+    }
+    painter.drawImage(vertical ? to : from, strip);
 }
 
 int DMMChart::valueRow(double value) const

@@ -110,6 +110,7 @@ private:
     void drawBackground();
     void drawZoneBands(QPainter& painter, const QRect& plot);
     void drawLevels(QPainter& painter, const QRect& plot);
+    void drawDottedLine(QPainter& painter, const QPoint& from, const QPoint& to);
     int valueRow(double value) const;
     void drawLines();
     void drawLine(ChartLine* line);
@@ -139,6 +140,9 @@ private:
     QImage lineLayer;
     QImage bandLayer;
     QImage finalLayer;
+    // One dotted grid line of each direction, copied to every grid position.
+    QImage verticalDots;
+    QImage horizontalDots;
     QTimer* indicatorTimer;
     CoalescingTimer* coalescedRepaint;
     bool dirtyAll = true;
